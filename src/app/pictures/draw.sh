@@ -80,7 +80,8 @@ $IM "$work/bubble.png" \
   -depth 8 -strip -define png:color-type=6 contact.png
 
 # ---- hint.png: two exam questions as the exam page shows them, and the note --
-# Text is placed by its baseline; widths are measured so that the link and the
+# The hint window shows about the top 700 x 376 pixels, so everything that
+# matters ends above that. Text is placed by its baseline; widths are measured so that the link and the
 # red marks follow the question texts.
 textw() { # pointsize text
   $IM -font "$CJK" -pointsize "$1" label:"$2" -format %w info:
@@ -111,7 +112,7 @@ options() { # first-baseline A B C D
   for text in "$@"; do
     echo "fill white stroke '#8a96a3' stroke-width 1.2 circle 32,$((y - 5)) 38,$((y - 5))"
     echo "fill '#333333' stroke none text 46,$y '$text'"
-    y=$((y + 24))
+    y=$((y + 22))
   done
 }
 
@@ -123,30 +124,30 @@ fill none rectangle 0,0 700,393
 stroke none fill '#2b4a6f' font-size 14
 text 14,22 '单选题（共20题，每题5分，满分100分）'
 
-font-size 15 fill '#222222' text 16,60 '$q1'
-fill '#0b5ed7' text $lx,60 '$link'
-stroke '#0b5ed7' line $lx,63 $((lx + linkw - 1)),63
+font-size 15 fill '#222222' text 16,58 '$q1'
+fill '#0b5ed7' text $lx,58 '$link'
+stroke '#0b5ed7' line $lx,61 $((lx + linkw - 1)),61
 fill none stroke '#e02020' stroke-width 1.5
-roundrectangle $((lx - 5)),42 $((lx + linkw + 4)),69 5,5
+roundrectangle $((lx - 5)),40 $((lx + linkw + 4)),67 5,5
 stroke none font-size 14
 MVG
-  options 88 'A. 虚假交易' 'B. 描述不符' 'C. 滥发信息' 'D. 违背承诺'
+  options 84 'A. 虚假交易' 'B. 描述不符' 'C. 滥发信息' 'D. 违背承诺'
   cat <<MVG
-stroke '#e3e8ef' stroke-width 1 line 12,177 688,177
+stroke '#e3e8ef' stroke-width 1 line 12,167 688,167
 
-stroke none font-size 15 fill '#222222' text 16,203 '$q2'
+stroke none font-size 15 fill '#222222' text 16,192 '$q2'
 font-size 14
 MVG
-  options 231 'A. 延迟发货' 'B. 虚假发货' 'C. 正常交易' 'D. 以上都不是'
+  options 218 'A. 延迟发货' 'B. 虚假发货' 'C. 正常交易' 'D. 以上都不是'
   cat <<MVG
 stroke none fill '#e02020' font-size 13
-text $m1x,60 '$mark1'
-text $m2x,203 '$mark2'
+text $m1x,58 '$mark1'
+text $m2x,192 '$mark2'
 
-fill '#fff4b8' stroke '#e6bf45' stroke-width 1 roundrectangle 8,321 692,386 6,6
+fill '#fff4b8' stroke '#e6bf45' stroke-width 1 roundrectangle 8,300 692,366 6,6
 fill '#d0021b' stroke '#d0021b' stroke-width 0.4
-font-size 16 text $n1x,346 '$note1'
-font-size 19 text $n2x,374 '$note2'
+font-size 16 text $n1x,326 '$note1'
+font-size 19 text $n2x,354 '$note2'
 MVG
 } >"$work/hint.mvg"
 # A policy may forbid -draw @file, so the drawing is passed as text.
