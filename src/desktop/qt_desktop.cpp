@@ -1,0 +1,409 @@
+#include "desktop/qt_desktop.h"
+
+#include "desktop/browser_box.h"
+#include "desktop/qt_text.h"
+#include "web/internet.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QDesktopServices>
+#include <QEventLoop>
+#include <QFont>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMovie>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QTextEdit>
+#include <QThread>
+#include <QUrl>
+
+#include <cstdlib>
+#include <thread>
+
+namespace tavelin {
+namespace {
+
+// Message boxes and captions show CR LF line ends as plain line breaks.
+QString display_text(std::string_view cp936) {
+    QString text = to_qstring(cp936);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return text;
+}
+
+QFont control_font(const ControlSpec& spec) {
+    QFont font = QApplication::font();
+    if (!spec.font.empty())
+        font.setFamily(name_qstring(spec.font));
+    if (spec.font_pixels > 0)
+        font.setPixelSize(spec.font_pixels);
+    return font;
+}
+
+} // namespace
+
+QtDesktop::QtDesktop(std::vector<WindowSpec> windows)
+    : specs_(std::move(windows)), ui_context_(std::make_unique<QObject>()),
+      hot_keys_(HotKeys::create()) {
+    // The window data asks for 宋体; on this platform a Song-style CJK face stands in for it.
+    QFont::insertSubstitutions(QStringLiteral("宋体"),
+                               {QStringLiteral("AR PL UMing CN"), QStringLiteral("AR PL UMing"),
+                                QStringLiteral("Noto Serif CJK SC"),
+                                QStringLiteral("Noto Sans CJK SC")});
+}
+
+QtDesktop::~QtDesktop() { close_all(); }
+
+void QtDesktop::close_all() {
+    closing_ = true;
+    std::vector<QWidget*> windows;
+    for (const WindowSpec& spec : specs_)
+        if (auto it = widgets_.find(spec.name); it != widgets_.end())
+            windows.push_back(it->second);
+    widgets_.clear();
+    for (QWidget* window : windows)
+        delete window;
+    release_browser_profile();
+}
+
+QWidget* QtDesktop::widget(ControlName name) const {
+    auto it = widgets_.find(name);
+    return it == widgets_.end() ? nullptr : it->second;
+}
+
+bool QtDesktop::on_ui(const std::function<void()>& routine) {
+    if (closing_)
+        return false;
+    if (QThread::currentThread() == ui_context_->thread()) {
+        routine();
+        return true;
+    }
+    bool ran = false;
+    QMetaObject::invokeMethod(
+        ui_context_.get(),
+        [&] {
+            if (closing_)
+                return;
+            routine();
+            ran = true;
+        },
+        Qt::BlockingQueuedConnection);
+    return ran;
+}
+
+// ---- event binding
+
+void QtDesktop::on_created(ControlName window, Handler handler) {
+    created_[std::string(window)] = std::move(handler);
+}
+void QtDesktop::on_click(ControlName control, Handler handler) {
+    clicks_[std::string(control)] = std::move(handler);
+}
+void QtDesktop::on_content_changed(ControlName control, Handler handler) {
+    changed_[std::string(control)] = std::move(handler);
+}
+void QtDesktop::on_feedback(ControlName control, FeedbackHandler handler) {
+    feedbacks_[std::string(control)] = std::move(handler);
+}
+
+void QtDesktop::fire_changed(const std::string& control) {
+    auto it = changed_.find(control);
+    if (it == changed_.end() || !it->second)
+        return;
+    Handler handler = it->second; // a handler may rebind while it runs
+    handler();
+}
+
+void QtDesktop::fire_feedback(NativeHandle label, int id) {
+    for (const auto& [name, widget] : widgets_) {
+        if (reinterpret_cast<NativeHandle>(widget) != label)
+            continue;
+        auto it = feedbacks_.find(name);
+        if (it != feedbacks_.end() && it->second) {
+            FeedbackHandler handler = it->second;
+            handler(id, 0);
+        }
+        return;
+    }
+}
+
+// ---- controls
+
+Text QtDesktop::get_text(ControlName control) {
+    Text text;
+    on_ui([&] {
+        if (auto it = texts_.find(control); it != texts_.end())
+            text = it->second;
+    });
+    return text;
+}
+
+void QtDesktop::set_text(ControlName control, const Text& text) {
+    on_ui([&] {
+        const std::string name(control);
+        texts_[name] = text;
+        QWidget* box = widget(control);
+        {
+            // The replacement is announced once, below, not by the widget's own signal.
+            const QSignalBlocker blocker(box);
+            if (auto* edit = qobject_cast<QTextEdit*>(box))
+                edit->setPlainText(to_qstring(text));
+            else if (auto* line = qobject_cast<QLineEdit*>(box))
+                line->setText(to_qstring(text));
+        }
+        fire_changed(name);
+    });
+}
+
+void QtDesktop::append_text(ControlName control, const Text& text) {
+    if (text.empty())
+        return;
+    on_ui([&] {
+        const std::string name(control);
+        texts_[name] += text;
+        QWidget* box = widget(control);
+        {
+            const QSignalBlocker blocker(box);
+            if (auto* edit = qobject_cast<QTextEdit*>(box)) {
+                edit->moveCursor(QTextCursor::End);
+                edit->insertPlainText(to_qstring(text));
+                edit->ensureCursorVisible();
+            } else if (auto* line = qobject_cast<QLineEdit*>(box)) {
+                line->end(false);
+                line->insert(to_qstring(text));
+            }
+        }
+        fire_changed(name);
+    });
+}
+
+void QtDesktop::set_caption(ControlName control, const Text& caption) {
+    on_ui([&] {
+        if (auto* button = qobject_cast<QPushButton*>(widget(control)))
+            button->setText(display_text(caption));
+        else if (auto* label = qobject_cast<QLabel*>(widget(control)))
+            label->setText(display_text(caption));
+    });
+}
+
+void QtDesktop::set_address(ControlName control, const Text& address) {
+    on_ui([&] {
+        if (QWidget* browser = widget(control))
+            browse_to(browser, to_qstring(address));
+    });
+}
+
+// ---- windows
+
+void QtDesktop::show_message(const Text& message) {
+    on_ui([&] {
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("信息："), display_text(message),
+                        QMessageBox::Ok);
+        box.setWindowModality(Qt::ApplicationModal);
+        box.exec(); // a nested loop: other events, hot keys included, are served meanwhile
+    });
+}
+
+QWidget* QtDesktop::build_control(const ControlSpec& spec, QWidget* parent) {
+    QWidget* control = nullptr;
+    const std::string name = spec.name;
+    switch (spec.kind) {
+    case ControlKind::EditBox:
+        if (spec.multiline) {
+            auto* edit = new QTextEdit(parent);
+            edit->setAcceptRichText(false);
+            edit->setUndoRedoEnabled(false);
+            edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            if (spec.centred)
+                edit->document()->setDefaultTextOption(QTextOption(Qt::AlignHCenter));
+            if (!spec.border)
+                edit->setFrameStyle(QFrame::NoFrame);
+            edit->setPlainText(to_qstring(spec.text));
+            QObject::connect(edit, &QTextEdit::textChanged, edit, [this, name, edit] {
+                texts_[name] = from_qstring(edit->toPlainText());
+                fire_changed(name);
+            });
+            control = edit;
+        } else {
+            auto* line = new QLineEdit(to_qstring(spec.text), parent);
+            line->setFrame(spec.border);
+            if (spec.centred)
+                line->setAlignment(Qt::AlignCenter);
+            QObject::connect(line, &QLineEdit::textChanged, line, [this, name](const QString& t) {
+                texts_[name] = from_qstring(t);
+                fire_changed(name);
+            });
+            control = line;
+        }
+        texts_[name] = spec.text;
+        break;
+    case ControlKind::Button: {
+        auto* button = new QPushButton(display_text(spec.text), parent);
+        QObject::connect(button, &QPushButton::clicked, button, [this, name] {
+            if (auto it = clicks_.find(name); it != clicks_.end() && it->second) {
+                Handler handler = it->second;
+                handler();
+            }
+        });
+        control = button;
+        break;
+    }
+    case ControlKind::PictureButton: {
+        auto* button = new QPushButton(parent);
+        button->setFlat(true);
+        button->setIcon(QIcon(name_qstring(spec.picture)));
+        button->setIconSize(QSize(spec.width, spec.height));
+        QObject::connect(button, &QPushButton::clicked, button, [this, name] {
+            if (auto it = clicks_.find(name); it != clicks_.end() && it->second) {
+                Handler handler = it->second;
+                handler();
+            }
+        });
+        control = button;
+        break;
+    }
+    case ControlKind::Label:
+        control = new QLabel(display_text(spec.text), parent);
+        break;
+    case ControlKind::PictureBox: {
+        auto* label = new QLabel(parent);
+        label->setAlignment(Qt::AlignCenter);
+        const QString path = name_qstring(spec.picture);
+        if (path.endsWith(QStringLiteral(".gif"), Qt::CaseInsensitive)) {
+            auto* movie = new QMovie(path, QByteArray(), label);
+            label->setMovie(movie);
+            movie->start();
+        } else if (!path.isEmpty()) {
+            label->setPixmap(QPixmap(path));
+        }
+        control = label;
+        break;
+    }
+    case ControlKind::Browser:
+        control = make_browser_box(parent, to_qstring(spec.text));
+        break;
+    }
+    control->setObjectName(name_qstring(name));
+    control->setGeometry(spec.x, spec.y, spec.width, spec.height);
+    control->setFont(control_font(spec));
+    control->setEnabled(spec.enabled);
+    if (spec.hand_cursor)
+        control->setCursor(Qt::PointingHandCursor);
+    widgets_[name] = control;
+    return control;
+}
+
+QWidget* QtDesktop::build_window(const WindowSpec& spec) {
+    Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (spec.minimize_button)
+        flags |= Qt::WindowMinimizeButtonHint;
+    auto* window = new QWidget(nullptr, flags);
+    window->setObjectName(name_qstring(spec.name));
+    window->setWindowTitle(to_qstring(spec.caption));
+    window->setFixedSize(spec.width, spec.height);
+    if (spec.centred) {
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        window->move(screen.center() - QPoint(spec.width / 2, spec.height / 2));
+    } else {
+        window->move(spec.x, spec.y);
+    }
+    widgets_[spec.name] = window;
+    std::vector<std::string> names{spec.name};
+    for (const ControlSpec& control : spec.controls) {
+        build_control(control, window);
+        names.push_back(control.name);
+    }
+    QObject::connect(window, &QObject::destroyed, ui_context_.get(), [this, names] {
+        for (const std::string& n : names) {
+            widgets_.erase(n);
+            texts_.erase(n);
+        }
+    });
+    return window;
+}
+
+bool QtDesktop::load_window(ControlName name, bool modal) {
+    bool loaded = false;
+    on_ui([&] {
+        const WindowSpec* spec = nullptr;
+        for (const WindowSpec& s : specs_)
+            if (s.name == name)
+                spec = &s;
+        if (!spec)
+            return;
+        QWidget* window = build_window(*spec);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        loaded = true;
+        if (auto it = created_.find(name); it != created_.end() && it->second) {
+            Handler handler = it->second;
+            handler();
+        }
+        if (!modal) {
+            window->show();
+            return;
+        }
+        window->setWindowModality(Qt::ApplicationModal);
+        QEventLoop loop;
+        QObject::connect(window, &QObject::destroyed, &loop, &QEventLoop::quit);
+        window->show();
+        loop.exec();
+    });
+    return loaded;
+}
+
+NativeHandle QtDesktop::window_handle(ControlName name) {
+    NativeHandle handle = 0;
+    on_ui([&] {
+        QWidget* w = widget(name);
+        if (!w)
+            return;
+        // Windows have their native id; a control is named by its widget, so that it does not
+        // have to become a native window of its own.
+        handle = w->isWindow() ? static_cast<NativeHandle>(w->winId())
+                               : reinterpret_cast<NativeHandle>(w);
+    });
+    return handle;
+}
+
+int QtDesktop::register_hot_key(NativeHandle, NativeHandle label, int modifiers, int virtual_key) {
+    int result = 0;
+    on_ui([&] {
+        // Every registration takes the next identifier, also one the platform refuses.
+        const int id = next_hot_key_++;
+        if (hot_keys_ && hot_keys_->grab(virtual_key, modifiers,
+                                         [this, label, id] { fire_feedback(label, id); }))
+            result = id;
+    });
+    return result;
+}
+
+// ---- threads, shell, network
+
+bool QtDesktop::start_thread(std::function<void()> routine) {
+    try {
+        std::thread(std::move(routine)).detach();
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    }
+}
+
+void QtDesktop::open_address(const Text& address) {
+    on_ui([&] { QDesktopServices::openUrl(QUrl(to_qstring(address))); });
+}
+
+Bytes QtDesktop::read_web_file(const Text& address) { return read_web_file_plain(address); }
+
+void QtDesktop::fatal_error(const Text& message) {
+    const Text text = concat_text(cp936("运行时出错!\r\n\r\n错误信息："), message, "\r\n");
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("错误"), display_text(text),
+                    QMessageBox::Ok);
+    box.exec();
+    std::_Exit(-1);
+}
+
+} // namespace tavelin
