@@ -124,6 +124,8 @@ TEST(AnswerCatalogue, FindsWholeTextsByteForByteAndLastEntryWins) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(find(row.question), row.answer);
     }
+    // A missing text is the empty text.
+    EXPECT_EQ(find(std::string_view()), Text(kNoAnswerMarker));
     EXPECT_EQ(kNoAnswerMarker, "    ");
 }
 
