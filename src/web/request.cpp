@@ -30,7 +30,8 @@ Bytes request_page(std::string_view url, const WebRequestOptions& options, int f
     Bytes& post_bytes = options.post_bytes ? *options.post_bytes : own_post_bytes;
     Text& raw_headers = options.raw_headers ? *options.raw_headers : own_raw_headers;
     const std::int32_t method = options.method.value_or(0);
-    const std::string_view post_text = options.post_text ? *options.post_text : "";
+    const std::string_view post_text =
+        options.post_text ? std::string_view(*options.post_text) : std::string_view();
     const bool no_redirect = options.no_redirect.value_or(false);
 
     const std::string_view verb = method == 1 ? "POST" : "GET";
