@@ -1,0 +1,703 @@
+// Pattern rewriting from JavaScript to PCRE2.
+//
+// The pattern is parsed by the JavaScript grammar (no u flag, with the web compatibility
+// extensions: legacy octal escapes, identity escapes, literal braces, quantified lookaheads) and
+// written out again with every literal escaped, so that no PCRE2-only construct can slip through
+// and every construct whose meaning differs is spelled out:
+//   .        any unit but CR, LF, U+2028 and U+2029 (PCRE2's newline conventions know no such set)
+//   ^ $      start and end of input, or next to one of those four line terminators in multi-line
+//            mode; PCRE2's own ^ and $ would treat CRLF as one break and $ would match before a
+//            final newline
+//   \s \S    JavaScript's white space, which includes U+3000 and U+FEFF
+//   [^] []   anything, nothing
+// Lone surrogate units can never occur in a subject converted from code page 936, so escapes that
+// name them become "never matches" outside classes and are dropped inside them.
+
+#include "regex/js_syntax.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace tavelin::regex_detail {
+namespace {
+
+using Range = std::pair<char32_t, char32_t>;
+
+constexpr char32_t kMaxCode = 0x10FFFF;
+constexpr std::uint32_t kMaxRepeat = 65535; // PCRE2's largest repeat count
+
+// JavaScript's WhiteSpace and LineTerminator characters.
+const std::vector<Range>& white_space() {
+    static const std::vector<Range> ranges = {
+        {0x09, 0x0D},     {0x20, 0x20},     {0xA0, 0xA0},     {0x1680, 0x1680}, {0x2000, 0x200A},
+        {0x2028, 0x2029}, {0x202F, 0x202F}, {0x205F, 0x205F}, {0x3000, 0x3000}, {0xFEFF, 0xFEFF},
+    };
+    return ranges;
+}
+
+std::vector<Range> complement(const std::vector<Range>& sorted) {
+    std::vector<Range> out;
+    char32_t next = 0;
+    for (const Range& r : sorted) {
+        if (r.first > next)
+            out.emplace_back(next, r.first - 1);
+        next = r.second + 1;
+    }
+    if (next <= kMaxCode)
+        out.emplace_back(next, kMaxCode);
+    return out;
+}
+
+bool is_surrogate(char32_t c) {
+    return c >= 0xD800 && c <= 0xDFFF;
+}
+
+// Characters that PCRE2's case folding joins to others but JavaScript's does not: JavaScript
+// compares upper-case forms and never lets a non-ASCII character match an ASCII one, so the
+// Kelvin sign stays apart from k, long s from s, the Ohm sign from omega.
+constexpr char32_t kFoldsApart[] = {0x017F, 0x03F4, 0x1E9E, 0x2126, 0x212A, 0x212B};
+
+bool folds_apart(char32_t c) {
+    return std::find(std::begin(kFoldsApart), std::end(kFoldsApart), c) != std::end(kFoldsApart);
+}
+bool is_digit(char16_t c) {
+    return c >= u'0' && c <= u'9';
+}
+bool is_octal(char16_t c) {
+    return c >= u'0' && c <= u'7';
+}
+bool is_ascii_letter(char16_t c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+bool is_alnum(char32_t c) {
+    return c < 0x80 && (is_digit(char16_t(c)) || is_ascii_letter(char16_t(c)));
+}
+
+int hex_value(char16_t c) {
+    if (c >= u'0' && c <= u'9')
+        return c - u'0';
+    if (c >= u'a' && c <= u'f')
+        return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F')
+        return c - u'A' + 10;
+    return -1;
+}
+
+void append_ascii(std::u16string& out, std::string_view ascii) {
+    out.append(ascii.begin(), ascii.end());
+}
+
+void append_code(std::u16string& out, char32_t c) {
+    static const char digits[] = "0123456789abcdef";
+    char buffer[16];
+    int n = 0;
+    do {
+        buffer[n++] = digits[c & 0xF];
+        c >>= 4;
+    } while (c != 0);
+    append_ascii(out, "\\x{");
+    while (n > 0)
+        out.push_back(char16_t(buffer[--n]));
+    out.push_back(u'}');
+}
+
+// A class atom: one character, or one of the escapes \d \D \s \S \w \W.
+struct ClassAtom {
+    char32_t code = 0;
+    char16_t escape = 0;
+};
+
+class Translator {
+public:
+    Translator(std::u16string_view src, bool ignore_case, bool multiline)
+        : src_(src), ignore_case_(ignore_case), multiline_(multiline) {}
+
+    std::optional<PcrePattern> run() {
+        if (!scan_groups())
+            return std::nullopt;
+        if (!disjunction() || pos_ != src_.size())
+            return std::nullopt;
+        result_.text = std::move(out_);
+        return std::move(result_);
+    }
+
+private:
+    // The number of capturing groups and their names, known before parsing because a \N escape
+    // is a back reference only when the pattern has at least N groups, wherever they are.
+    bool scan_groups() {
+        bool in_class = false;
+        for (std::size_t i = 0; i < src_.size(); ++i) {
+            const char16_t c = src_[i];
+            if (c == u'\\') {
+                ++i;
+            } else if (in_class) {
+                in_class = c != u']';
+            } else if (c == u'[') {
+                in_class = true;
+            } else if (c == u'(') {
+                if (i + 1 >= src_.size() || src_[i + 1] != u'?') {
+                    ++result_.group_count;
+                } else if (i + 2 < src_.size() && src_[i + 2] == u'<' && i + 3 < src_.size() &&
+                           src_[i + 3] != u'=' && src_[i + 3] != u'!') {
+                    ++result_.group_count;
+                    std::size_t p = i + 3;
+                    std::u16string name;
+                    if (!group_name(p, name))
+                        return false;
+                    for (const auto& known : result_.names)
+                        if (known.first == name)
+                            return false;
+                    result_.names.emplace_back(std::move(name), result_.group_count);
+                }
+            }
+        }
+        return true;
+    }
+
+    // Reads "name>" at p; JavaScript allows identifier characters, '$' and '_'.
+    bool group_name(std::size_t& p, std::u16string& name) const {
+        for (; p < src_.size() && src_[p] != u'>'; ++p) {
+            const char16_t c = src_[p];
+            const bool ok = is_ascii_letter(c) || c == u'$' || c == u'_' ||
+                            (c >= 0x80 && !is_surrogate(c)) || (!name.empty() && is_digit(c));
+            if (!ok)
+                return false;
+            name.push_back(c);
+        }
+        if (p >= src_.size() || name.empty())
+            return false;
+        ++p;
+        return true;
+    }
+
+    bool at_end() const { return pos_ >= src_.size(); }
+    char16_t peek(std::size_t ahead = 0) const {
+        return pos_ + ahead < src_.size() ? src_[pos_ + ahead] : char16_t(0);
+    }
+    bool has(std::size_t ahead) const { return pos_ + ahead < src_.size(); }
+    bool looking_at(std::u16string_view s) const { return src_.substr(pos_, s.size()) == s; }
+
+    bool disjunction() {
+        if (!alternative())
+            return false;
+        while (!at_end() && peek() == u'|') {
+            ++pos_;
+            out_.push_back(u'|');
+            if (!alternative())
+                return false;
+        }
+        return true;
+    }
+
+    bool alternative() {
+        while (!at_end() && peek() != u'|' && peek() != u')') {
+            if (!term())
+                return false;
+        }
+        return true;
+    }
+
+    // Reads a quantifier at pos_ without consuming it. min/max are saturated at kMaxRepeat + 1;
+    // max of UINT32_MAX means unbounded.
+    struct Quantifier {
+        std::uint32_t min = 0;
+        std::uint32_t max = 0;
+        bool lazy = false;
+        std::size_t length = 0;
+    };
+
+    std::optional<Quantifier> quantifier_at(std::size_t p) const {
+        if (p >= src_.size())
+            return std::nullopt;
+        Quantifier q;
+        const char16_t c = src_[p];
+        if (c == u'*') {
+            q = {0, UINT32_MAX, false, 1};
+        } else if (c == u'+') {
+            q = {1, UINT32_MAX, false, 1};
+        } else if (c == u'?') {
+            q = {0, 1, false, 1};
+        } else if (c == u'{') {
+            std::size_t i = p + 1;
+            auto number = [&](std::uint32_t& value) {
+                const std::size_t first = i;
+                value = 0;
+                for (; i < src_.size() && is_digit(src_[i]); ++i)
+                    value = std::min<std::uint32_t>(value * 10 + (src_[i] - u'0'), kMaxRepeat + 1);
+                return i > first;
+            };
+            if (!number(q.min))
+                return std::nullopt;
+            q.max = q.min;
+            if (i < src_.size() && src_[i] == u',') {
+                ++i;
+                if (!number(q.max))
+                    q.max = UINT32_MAX;
+            }
+            if (i >= src_.size() || src_[i] != u'}')
+                return std::nullopt;
+            q.length = i + 1 - p;
+        } else {
+            return std::nullopt;
+        }
+        if (p + q.length < src_.size() && src_[p + q.length] == u'?') {
+            q.lazy = true;
+            ++q.length;
+        }
+        return q;
+    }
+
+    void append_quantifier(const Quantifier& q) {
+        // Counts beyond PCRE2's limit only occur as upper bounds in practice; treat them as none.
+        const std::uint32_t max = q.max > kMaxRepeat ? UINT32_MAX : q.max;
+        if (q.min == 0 && max == UINT32_MAX) {
+            out_.push_back(u'*');
+        } else if (q.min == 1 && max == UINT32_MAX) {
+            out_.push_back(u'+');
+        } else if (q.min == 0 && max == 1) {
+            out_.push_back(u'?');
+        } else {
+            std::string s = "{" + std::to_string(q.min);
+            if (max != q.min)
+                s += "," + (max == UINT32_MAX ? std::string() : std::to_string(max));
+            s += "}";
+            append_ascii(out_, s);
+        }
+        if (q.lazy)
+            out_.push_back(u'?');
+    }
+
+    // Reads and writes the quantifier after an atom, if any. Returns false on a malformed one.
+    bool quantify() {
+        auto q = quantifier_at(pos_);
+        if (!q)
+            return true;
+        if (q->min > q->max || q->min > kMaxRepeat)
+            return false;
+        pos_ += q->length;
+        append_quantifier(*q);
+        return true;
+    }
+
+    // An assertion that JavaScript does not allow to be quantified.
+    bool plain_assertion(std::string_view pcre) {
+        append_ascii(out_, pcre);
+        return !quantifier_at(pos_);
+    }
+
+    bool term() {
+        const char16_t c = peek();
+        const std::size_t atom_start = out_.size();
+        switch (c) {
+        case u'^':
+            ++pos_;
+            return plain_assertion(multiline_ ? "(?<![^\\x{a}\\x{d}\\x{2028}\\x{2029}])" : "\\A");
+        case u'$':
+            ++pos_;
+            return plain_assertion(multiline_ ? "(?![^\\x{a}\\x{d}\\x{2028}\\x{2029}])" : "\\z");
+        case u'*':
+        case u'+':
+        case u'?':
+            return false;
+        case u'{':
+            if (quantifier_at(pos_))
+                return false;
+            ++pos_;
+            literal(u'{');
+            return quantify();
+        case u'.':
+            ++pos_;
+            append_ascii(out_, "[^\\x{a}\\x{d}\\x{2028}\\x{2029}]");
+            return quantify();
+        case u'[':
+            ++pos_;
+            return char_class() && quantify();
+        case u'(':
+            return group(atom_start);
+        case u'\\':
+            if (peek(1) == u'b' || peek(1) == u'B') {
+                const bool word = peek(1) == u'b';
+                pos_ += 2;
+                return plain_assertion(word ? "\\b" : "\\B");
+            }
+            ++pos_;
+            return atom_escape() && quantify();
+        default:
+            ++pos_;
+            literal(c);
+            return quantify();
+        }
+    }
+
+    bool group(std::size_t atom_start) {
+        ++pos_; // '('
+        enum class Kind { capture, plain, lookahead, lookbehind } kind = Kind::capture;
+        if (peek() == u'?') {
+            if (looking_at(u"?:")) {
+                kind = Kind::plain;
+                pos_ += 2;
+                append_ascii(out_, "(?:");
+            } else if (looking_at(u"?=") || looking_at(u"?!")) {
+                kind = Kind::lookahead;
+                append_ascii(out_, peek(1) == u'=' ? "(?=" : "(?!");
+                pos_ += 2;
+            } else if (looking_at(u"?<=") || looking_at(u"?<!")) {
+                kind = Kind::lookbehind;
+                append_ascii(out_, peek(2) == u'=' ? "(?<=" : "(?<!");
+                pos_ += 3;
+            } else if (looking_at(u"?<")) {
+                pos_ += 2;
+                std::u16string name;
+                if (!group_name(pos_, name))
+                    return false;
+                out_.push_back(u'(');
+            } else {
+                return false;
+            }
+        } else {
+            out_.push_back(u'(');
+        }
+        if (!disjunction() || peek() != u')' || at_end())
+            return false;
+        ++pos_;
+        out_.push_back(u')');
+        if (kind == Kind::lookbehind)
+            return !quantifier_at(pos_);
+        if (kind == Kind::lookahead) {
+            // JavaScript rejects a repetition that matches nothing, so an optional lookahead is
+            // never entered and a required one is tested once.
+            auto q = quantifier_at(pos_);
+            if (!q)
+                return true;
+            if (q->min > q->max)
+                return false;
+            pos_ += q->length;
+            if (q->min == 0) {
+                out_.insert(atom_start, u"(?:");
+                append_ascii(out_, "){0}");
+            }
+            return true;
+        }
+        return quantify();
+    }
+
+    void literal(char32_t c) {
+        if (is_surrogate(c)) {
+            append_ascii(out_, "(?!)");
+        } else if (ignore_case_ && folds_apart(c)) {
+            append_ascii(out_, "(?-i:");
+            append_code(out_, c);
+            out_.push_back(u')');
+        } else if (is_alnum(c)) {
+            out_.push_back(char16_t(c));
+        } else {
+            append_code(out_, c);
+        }
+    }
+
+    // Legacy octal escape starting at pos_ (an octal digit): up to three digits, at most 0377.
+    char32_t legacy_octal() {
+        const char16_t first = peek();
+        char32_t value = first - u'0';
+        ++pos_;
+        if (!at_end() && is_octal(peek())) {
+            value = value * 8 + (peek() - u'0');
+            ++pos_;
+            if (first <= u'3' && !at_end() && is_octal(peek())) {
+                value = value * 8 + (peek() - u'0');
+                ++pos_;
+            }
+        }
+        return value;
+    }
+
+    // Escapes that mean one character, shared by atoms and classes; pos_ is after the backslash.
+    // Returns the character, having consumed its escape.
+    char32_t character_escape() {
+        const char16_t c = peek();
+        ++pos_;
+        switch (c) {
+        case u'f':
+            return 0x0C;
+        case u'n':
+            return 0x0A;
+        case u'r':
+            return 0x0D;
+        case u't':
+            return 0x09;
+        case u'v':
+            return 0x0B;
+        case u'x':
+            if (hex_value(peek()) >= 0 && hex_value(peek(1)) >= 0 && has(1)) {
+                const char32_t v = char32_t(hex_value(peek()) * 16 + hex_value(peek(1)));
+                pos_ += 2;
+                return v;
+            }
+            return u'x';
+        case u'u':
+            if (has(3) && hex_value(peek()) >= 0 && hex_value(peek(1)) >= 0 &&
+                hex_value(peek(2)) >= 0 && hex_value(peek(3)) >= 0) {
+                char32_t v = 0;
+                for (int i = 0; i < 4; ++i)
+                    v = v * 16 + char32_t(hex_value(peek(i)));
+                pos_ += 4;
+                return v;
+            }
+            return u'u';
+        default:
+            return c; // identity escape
+        }
+    }
+
+    bool atom_escape() {
+        if (at_end())
+            return false;
+        const char16_t c = peek();
+        switch (c) {
+        case u'd':
+        case u'D':
+        case u'w':
+        case u'W':
+            ++pos_;
+            out_.push_back(u'\\');
+            out_.push_back(c);
+            return true;
+        case u's':
+        case u'S':
+            ++pos_;
+            append_class(c == u'S', white_space(), {});
+            return true;
+        case u'c':
+            if (is_ascii_letter(peek(1))) {
+                literal(peek(1) % 32);
+                pos_ += 2;
+            } else {
+                literal(u'\\'); // the 'c' is read again as an atom of its own
+            }
+            return true;
+        case u'k':
+            if (result_.names.empty()) {
+                ++pos_;
+                literal(u'k');
+                return true;
+            }
+            return named_reference();
+        default:
+            break;
+        }
+        if (c >= u'1' && c <= u'9') {
+            std::size_t p = pos_;
+            std::uint32_t n = 0;
+            for (; p < src_.size() && is_digit(src_[p]); ++p)
+                n = std::min<std::uint32_t>(n * 10 + (src_[p] - u'0'), 1000000);
+            if (n <= std::uint32_t(result_.group_count)) {
+                pos_ = p;
+                append_ascii(out_, "\\g{" + std::to_string(n) + "}");
+                return true;
+            }
+            if (c >= u'8') {
+                ++pos_;
+                literal(c);
+                return true;
+            }
+        }
+        if (is_octal(c)) {
+            literal(legacy_octal());
+            return true;
+        }
+        literal(character_escape());
+        return true;
+    }
+
+    bool named_reference() {
+        ++pos_; // 'k'
+        if (peek() != u'<')
+            return false;
+        ++pos_;
+        std::u16string name;
+        if (!group_name(pos_, name))
+            return false;
+        for (const auto& known : result_.names) {
+            if (known.first == name) {
+                append_ascii(out_, "\\g{" + std::to_string(known.second) + "}");
+                return true;
+            }
+        }
+        return false;
+    }
+
+    std::optional<ClassAtom> class_atom() {
+        if (at_end())
+            return std::nullopt;
+        const char16_t c = peek();
+        if (c != u'\\') {
+            ++pos_;
+            return ClassAtom{c, 0};
+        }
+        ++pos_;
+        if (at_end())
+            return std::nullopt;
+        const char16_t e = peek();
+        switch (e) {
+        case u'd':
+        case u'D':
+        case u's':
+        case u'S':
+        case u'w':
+        case u'W':
+            ++pos_;
+            return ClassAtom{0, e};
+        case u'b':
+            ++pos_;
+            return ClassAtom{0x08, 0};
+        case u'-':
+            ++pos_;
+            return ClassAtom{u'-', 0};
+        case u'c': {
+            const char16_t n = peek(1);
+            if (is_ascii_letter(n) || is_digit(n) || n == u'_') {
+                pos_ += 2;
+                return ClassAtom{char32_t(n % 32), 0};
+            }
+            return ClassAtom{u'\\', 0}; // the 'c' is read again as a class atom
+        }
+        case u'k':
+            if (!result_.names.empty())
+                return std::nullopt;
+            break;
+        default:
+            break;
+        }
+        if (is_octal(e))
+            return ClassAtom{legacy_octal(), 0};
+        return ClassAtom{character_escape(), 0};
+    }
+
+    bool char_class() {
+        bool negated = false;
+        if (peek() == u'^') {
+            negated = true;
+            ++pos_;
+        }
+        std::vector<Range> ranges;
+        std::u16string escapes;
+        auto add = [&](const ClassAtom& a) {
+            if (a.escape == u's') {
+                ranges.insert(ranges.end(), white_space().begin(), white_space().end());
+            } else if (a.escape == u'S') {
+                const auto others = complement(white_space());
+                ranges.insert(ranges.end(), others.begin(), others.end());
+            } else if (a.escape != 0) {
+                escapes.push_back(u'\\');
+                escapes.push_back(a.escape);
+            } else {
+                ranges.emplace_back(a.code, a.code);
+            }
+        };
+        for (;;) {
+            if (at_end())
+                return false;
+            if (peek() == u']') {
+                ++pos_;
+                break;
+            }
+            const auto a = class_atom();
+            if (!a)
+                return false;
+            if (peek() == u'-' && has(1) && peek(1) != u']') {
+                ++pos_;
+                const auto b = class_atom();
+                if (!b)
+                    return false;
+                if (a->escape != 0 || b->escape != 0) {
+                    add(*a);
+                    add(ClassAtom{u'-', 0});
+                    add(*b);
+                } else if (a->code > b->code) {
+                    return false;
+                } else {
+                    ranges.emplace_back(a->code, b->code);
+                }
+            } else {
+                add(*a);
+            }
+        }
+        append_class(negated, ranges, escapes);
+        return true;
+    }
+
+    // Removes the characters from first to last from the ranges; returns whether any was there.
+    static bool cut(std::vector<Range>& ranges, char32_t first, char32_t last) {
+        std::vector<Range> kept;
+        bool cut_any = false;
+        for (const Range& r : ranges) {
+            if (r.second < first || r.first > last) {
+                kept.push_back(r);
+                continue;
+            }
+            cut_any = true;
+            if (r.first < first)
+                kept.emplace_back(r.first, first - 1);
+            if (r.second > last)
+                kept.emplace_back(last + 1, r.second);
+        }
+        ranges = std::move(kept);
+        return cut_any;
+    }
+
+    void append_ranges(const std::vector<Range>& ranges) {
+        for (const Range& r : ranges) {
+            append_code(out_, r.first);
+            if (r.second != r.first) {
+                out_.push_back(u'-');
+                append_code(out_, r.second);
+            }
+        }
+    }
+
+    void append_class(bool negated, std::vector<Range> ranges, std::u16string_view escapes) {
+        cut(ranges, 0xD800, 0xDFFF);
+        // Characters that fold differently are matched exactly, beside the class; in a negated
+        // class they are left out, so that their PCRE2 partners stay matchable.
+        std::vector<Range> apart;
+        if (ignore_case_) {
+            for (char32_t c : kFoldsApart) {
+                if (cut(ranges, c, c) && !negated)
+                    apart.emplace_back(c, c);
+            }
+        }
+        const bool empty = ranges.empty() && escapes.empty();
+        if (empty && apart.empty()) {
+            append_ascii(out_, negated ? "[\\x{0}-\\x{10ffff}]" : "(?!)");
+            return;
+        }
+        if (!apart.empty())
+            append_ascii(out_, "(?:");
+        if (!empty) {
+            append_ascii(out_, negated ? "[^" : "[");
+            out_.append(escapes);
+            append_ranges(ranges);
+            out_.push_back(u']');
+        }
+        if (!apart.empty()) {
+            append_ascii(out_, empty ? "(?-i:[" : "|(?-i:[");
+            append_ranges(apart);
+            append_ascii(out_, "]))");
+        }
+    }
+
+    std::u16string_view src_;
+    bool ignore_case_;
+    bool multiline_;
+    std::size_t pos_ = 0;
+    std::u16string out_;
+    PcrePattern result_;
+};
+
+} // namespace
+
+std::optional<PcrePattern> pcre_from_js(std::u16string_view js, bool ignore_case, bool multiline) {
+    return Translator(js, ignore_case, multiline).run();
+}
+
+} // namespace tavelin::regex_detail

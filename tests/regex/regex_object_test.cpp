@@ -1,0 +1,3 @@
+#include "regex/regex_object.h"
+
+#include <gtest/gtest.h>
