@@ -5,10 +5,12 @@
 #include "runtime/codepage.h"
 #include "support/smtp_script_server.h"
 
+#include <arpa/inet.h>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <regex>
 #include <string>
+#include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
 
@@ -17,6 +19,7 @@ namespace {
 
 using test::smtp_hang_up;
 using test::smtp_reply;
+using test::smtp_reset;
 using test::smtp_silent;
 using test::SmtpScriptServer;
 using test::SmtpStep;
@@ -236,6 +239,47 @@ TEST_F(SmtpClient, ConnectFailureMakesTheNextSendFailAtOnce) {
     EXPECT_EQ(send_simple(), cp936("未连接到SMTP服务器!"));
 }
 
+// A listener that never accepts, with its one-place queue taken: the kernel drops further SYNs,
+// so a connect to it hangs as one to an unreachable host does.
+class FullListener {
+public:
+    FullListener() {
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        filler_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        auto* raw = reinterpret_cast<sockaddr*>(&address);
+        if (::bind(listener_, raw, sizeof address) == 0 && ::listen(listener_, 0) == 0 &&
+            ::getsockname(listener_, raw, &length) == 0 &&
+            ::connect(filler_, raw, sizeof address) == 0) {
+            port_ = ntohs(address.sin_port);
+        }
+    }
+    ~FullListener() {
+        ::close(filler_);
+        ::close(listener_);
+    }
+    [[nodiscard]] int port() const { return port_; }
+
+private:
+    int listener_ = -1;
+    int filler_ = -1;
+    int port_ = 0;
+};
+
+TEST_F(SmtpClient, ConnectAttemptGivesUpAfterAbout20Seconds) {
+    FullListener hanging;
+    ASSERT_NE(hanging.port(), 0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(smtp_connect("127.0.0.1", hanging.port(), kAccount, kPassword, kTimeoutMs));
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(smtp_last_error(), cp936("连接指定SMTP邮件服务器“127.0.0.1”失败!"));
+    EXPECT_GE(waited, std::chrono::seconds(19));
+    EXPECT_LT(waited, std::chrono::seconds(30));
+}
+
 TEST_F(SmtpClient, RefusedRecipientGivesTheServerLineThenRset) {
     SmtpScriptServer server(
         {with(helo_steps(), with({smtp_reply("250 2.1.0 Ok\r\n"), smtp_reply("250 2.1.5 Ok\r\n"),
@@ -303,6 +347,13 @@ TEST_F(SmtpClient, EveryFailureOfTheMailDialogueGivesItsTextAndRset) {
         const std::string sent = server.received(0);
         EXPECT_EQ(sent.substr(sent.size() - 12), "RSET\r\nQUIT\r\n");
     }
+}
+
+TEST_F(SmtpClient, ResetConnectionIsANetworkErrorThenASendFailure) {
+    SmtpScriptServer server({with(helo_steps(), {smtp_reply("250 Ok\r\n"), smtp_reset()})});
+    ASSERT_TRUE(connect_to(server));
+    EXPECT_EQ(send_simple(), cp936("网络出错!"));
+    EXPECT_EQ(send_simple(), cp936("发送数据失败!"));
 }
 
 TEST_F(SmtpClient, ServerHangingUpMidDialogueIsAFailedWait) {

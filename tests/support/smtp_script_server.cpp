@@ -141,6 +141,12 @@ void SmtpScriptServer::serve(int fd, const std::vector<SmtpStep>* script, std::s
         switch (step.kind) {
         case SmtpStep::Kind::HangUp:
             return false;
+        case SmtpStep::Kind::Reset: {
+            // Lingering for no time makes close() send a reset.
+            const linger abort{1, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+            return false;
+        }
         case SmtpStep::Kind::Silent:
             return true;
         case SmtpStep::Kind::Reply:

@@ -16,7 +16,7 @@ namespace tavelin::test {
 /// after the connection is accepted (the greeting), each further step after one received line,
 /// or after one whole data block ending in "\r\n.\r\n" once the server has replied 354.
 struct SmtpStep {
-    enum class Kind { Reply, Silent, HangUp };
+    enum class Kind { Reply, Silent, HangUp, Reset };
     Kind kind = Kind::Reply;
     std::string bytes; ///< sent as they are for Reply, CRLFs included
 };
@@ -32,6 +32,10 @@ inline SmtpStep smtp_silent() {
 /// Closes the connection.
 inline SmtpStep smtp_hang_up() {
     return {SmtpStep::Kind::HangUp, {}};
+}
+/// Aborts the connection: the client gets a reset instead of an orderly end.
+inline SmtpStep smtp_reset() {
+    return {SmtpStep::Kind::Reset, {}};
 }
 
 /// Serves the connections one after the other, playing scripts[i] on the i-th. Past the end of
