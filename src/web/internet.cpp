@@ -278,7 +278,7 @@ size_t collect_header(char* data, size_t size, size_t count, void* request) {
     std::string_view line(data, size * count);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
         line.remove_suffix(1);
-    if (line.substr(0, 5) == "HTTP/")
+    if (starts_with_ignoring_case(line, "HTTP/"))
         r->header_lines.clear();
     else if (line.empty())
         return size * count;
@@ -301,7 +301,8 @@ void configure_common(CURL* easy) {
         curl_easy_setopt(easy, CURLOPT_CAINFO, ca_file.c_str());
 }
 
-// The server accepts bytes that curl's address parser refuses: those are escaped.
+// curl's address parser refuses spaces and control bytes, and bytes above 0x7E do not belong
+// in a request line: such bytes of an object name go out percent-escaped.
 std::string escape_for_url(std::string_view text) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
