@@ -74,6 +74,9 @@ bool http_send_request(InternetRequest& request, std::string_view headers, const
 /// Copies up to size further bytes of the body into buffer; the count, 0 at the end.
 std::uint32_t internet_read_file(InternetRequest& request, char* buffer, std::uint32_t size);
 
+/// How many bytes of the body are left to read.
+[[nodiscard]] std::uint32_t internet_query_data_available(const InternetRequest& request);
+
 /// Writes the final response's status line and header lines, joined by "\r\n", with a zero byte
 /// after them into buffer, and their length into length. When no response arrived, or the block
 /// and its zero byte do not fit into length bytes, writes nothing and returns false (length then

@@ -87,6 +87,7 @@ Bytes request_page(std::string_view url, const WebRequestOptions& options, int f
     (void)http_send_request(*request, headers, send_body);
 
     Bytes body;
+    body.reserve(internet_query_data_available(*request));
     char chunk[kReadChunk];
     for (;;) {
         std::memset(chunk, 0, sizeof chunk);

@@ -202,11 +202,13 @@ TEST(InternetClient, RawHeaderQueryWritesNothingWhenTheBlockDoesNotFit) {
     EXPECT_EQ(length, block.size());
     EXPECT_EQ(buffer.substr(0, block.size() + 2), block + '\0' + '#');
 
+    EXPECT_EQ(internet_query_data_available(*request), 2u);
     char chunk[1];
     std::string body;
     while (internet_read_file(*request, chunk, 1) == 1)
         body += chunk[0];
     EXPECT_EQ(body, "ok");
+    EXPECT_EQ(internet_query_data_available(*request), 0u);
 }
 
 TEST(InternetClient, SendsTheRequestLineAsOpened) {
