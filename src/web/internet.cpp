@@ -62,7 +62,7 @@ constexpr long kMaxAutomaticRedirects = 10;
 // Reading in large pieces keeps a fast server streaming; curl's own tool reads 100 KB at a time.
 constexpr long kReceiveBufferBytes = 128 * 1024;
 // A Content-Length is trusted this far when room for the body is made in advance.
-constexpr curl_off_t kMaxReservedBody = 64 * 1024 * 1024;
+constexpr curl_off_t kMaxReservedBody = 16 * 1024 * 1024;
 
 // A removed cookie is reported with this expiry: the first second of 1970.
 constexpr std::int64_t kExpiredLongAgo = 1;
@@ -190,8 +190,12 @@ std::string cookie_line(const Cookie& c) {
     std::string line;
     if (c.http_only)
         line += "#HttpOnly_";
+    // A domain may come as ".example.com" from a browser; the flag says what the dot would.
+    std::string_view domain = c.domain;
+    while (!domain.empty() && domain.front() == '.')
+        domain.remove_prefix(1);
     line += c.include_subdomains ? "." : "";
-    line += c.domain;
+    line += domain;
     line += c.include_subdomains ? "\tTRUE\t" : "\tFALSE\t";
     line += c.path.empty() ? "/" : c.path;
     line += c.secure ? "\tTRUE\t" : "\tFALSE\t";
@@ -600,7 +604,7 @@ Bytes read_web_file_plain(std::string_view url) {
 }
 
 void import_cookie(const Cookie& cookie) {
-    if (cookie.domain.empty() || cookie.name.empty())
+    if (cookie.domain.find_first_not_of('.') == std::string::npos || cookie.name.empty())
         return;
     // Tabs and line breaks would split the line curl reads.
     const Cookie& c = cookie;

@@ -91,7 +91,7 @@ bool http_query_raw_headers(const InternetRequest& request, char* buffer, std::u
 
 /// One cookie of the store.
 struct Cookie {
-    std::string domain;      ///< host name without a leading dot
+    std::string domain;      ///< host name; given without a leading dot (one is ignored)
     bool include_subdomains; ///< false: host-only cookie
     std::string path;
     bool secure;

@@ -122,6 +122,17 @@ TEST_F(CookieStore, ImportedCookieComesBackUnchanged) {
                        in.value, in.http_only));
 }
 
+TEST_F(CookieStore, ImportIgnoresALeadingDotAndRefusesWhatCannotBeStored) {
+    import_cookie({".shop.tavelin.example", true, "/", false, 0, "dot", "1", false});
+    import_cookie({"", false, "/", false, 0, "nodomain", "1", false});
+    import_cookie({"h.tavelin.example", false, "/", false, 0, "", "1", false});
+    import_cookie({"h.tavelin.example", false, "/", false, 0, "tab", "a\tb", false});
+    const auto stored = cookie_store_snapshot();
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].domain, "shop.tavelin.example");
+    EXPECT_TRUE(stored[0].include_subdomains);
+}
+
 TEST_F(CookieStore, ListenerHearsSetChangedAndRemovedCookiesOnTheRequestThread) {
     std::mutex mutex;
     std::vector<Cookie> heard;

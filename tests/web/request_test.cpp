@@ -3,7 +3,10 @@
 #include "web/internet.h"
 #include "web/request.h"
 
+#include <atomic>
+#include <chrono>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace tavelin {
 namespace {
@@ -365,6 +368,25 @@ TEST_F(WebRequest, UnreachableServerGivesEmptyBytesAndSpaces) {
     EXPECT_EQ(location, std::string(5000, ' '));
     EXPECT_EQ(response_cookies, "");
     EXPECT_EQ(headers, "Referer: " + url + std::string(kDefaultHeaders));
+}
+
+// Slow by nature: the whole point is that the wait ends.
+TEST_F(WebRequest, SilentServerIsGivenUpAfterHalfAMinute) {
+    std::atomic<bool> release{false};
+    HttpServer server([&release](const HttpRecord&) {
+        while (!release)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return std::string();
+    });
+    Text raw_headers;
+    const auto start = std::chrono::steady_clock::now();
+    const Bytes page = web_request(server.url("/"), {.raw_headers = &raw_headers});
+    const auto waited = std::chrono::steady_clock::now() - start;
+    release = true;
+    EXPECT_EQ(page, "");
+    EXPECT_EQ(raw_headers, std::string(5000, ' '));
+    EXPECT_GE(waited, std::chrono::seconds(29));
+    EXPECT_LT(waited, std::chrono::seconds(50));
 }
 
 TEST_F(WebRequest, AddressWithoutServerWritesNothing) {
