@@ -66,9 +66,9 @@ using InternetRequestHandle = std::unique_ptr<InternetRequest, InternetCloser>;
 http_open_request(const InternetConnection& connection, std::string_view verb,
                   std::string_view object_name, std::string_view version, std::uint32_t flags);
 
-/// Sends the request with the header lines (separated by "\r\n", sent in their order) and the
-/// body (null = none) and receives the whole response. False when no complete response arrived;
-/// whatever arrived can still be read and queried.
+/// Sends the request with the header lines (separated by "\r\n", sent in their order; lines
+/// without a value are left out) and the body (null = none) and receives the whole response. False
+/// when no complete response arrived; whatever arrived can still be read and queried.
 bool http_send_request(InternetRequest& request, std::string_view headers, const Bytes* body);
 
 /// Copies up to size further bytes of the body into buffer; the count, 0 at the end.
@@ -102,7 +102,8 @@ struct Cookie {
 };
 
 /// Puts a cookie into the store, replacing one of the same domain, path and name; a cookie whose
-/// expiry lies in the past removes that one. Ignored without a domain or a name.
+/// expiry lies in the past removes that one. Ignored without a domain or a name, or with a tab
+/// or line break in a field.
 void import_cookie(const Cookie& cookie);
 
 /// Every cookie the store holds now.
