@@ -11,6 +11,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMovie>
 #include <QPushButton>
 #include <QTextEdit>
@@ -123,6 +124,13 @@ int main(int argc, char** argv) {
                                  .arg(number, 2, 10, QLatin1Char('0'));
         window->grab().save(path);
         delete window;
+        // A message box as the program shows it, beside the window.
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("信息："),
+                        QStringLiteral("该问题暂无答案，已发送给我们，我们将尽快更新数据库。"),
+                        QMessageBox::Ok);
+        box.show();
+        app.processEvents();
+        box.grab().save(QString(path).replace(QStringLiteral(".png"), QStringLiteral("_box.png")));
     }
     return 0;
 }
