@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
-#include <cstring>
 #include <ctime>
 #include <mutex>
 #include <netdb.h>
