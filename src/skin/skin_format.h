@@ -32,15 +32,20 @@
 
 namespace tavelin::skin {
 
+/// The first bytes of every skin file.
 inline constexpr std::array<unsigned char, 5> kSkinMagic = {'.', 'S', 'H', 'E', '\0'};
+/// The one format version this reader knows.
 inline constexpr std::uint8_t kSkinVersion = 1;
+/// Bytes before the payload.
 inline constexpr std::size_t kHeaderSize = 16;
 /// The largest skin file read: far above any real one, small enough to parse in an instant.
 inline constexpr std::size_t kMaxSkinSize = 1 << 20;
+/// Longest name, style and style sheet, in bytes.
 inline constexpr std::size_t kMaxName = 64;
 inline constexpr std::size_t kMaxStyle = 32;
 inline constexpr std::size_t kMaxStyleSheet = 256 * 1024;
 
+/// Record tags.
 enum Tag : std::uint8_t {
     kTagName = 1,
     kTagStyle = 2,
@@ -84,6 +89,7 @@ inline constexpr std::array<ColourRole, 8> kRequiredRoles = {
     ColourRole::kHighlight, ColourRole::kHighlightedText,
 };
 
+/// A colour as the file stores it.
 struct Rgb {
     std::uint8_t red = 0;
     std::uint8_t green = 0;
@@ -91,6 +97,7 @@ struct Rgb {
     friend bool operator==(const Rgb&, const Rgb&) = default;
 };
 
+/// One colour record.
 struct Colour {
     ColourGroup group = ColourGroup::kAll;
     ColourRole role = ColourRole::kWindow;
