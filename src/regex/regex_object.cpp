@@ -2,6 +2,11 @@
 
 #include "runtime/codepage.h"
 
+#include <cstdint>
+#include <cstring>
+#include <utility>
+#include <vector>
+
 namespace tavelin {
 namespace {
 
@@ -12,6 +17,94 @@ void leave_thread_runtime() {}
 
 Text to_text(std::u16string_view units) {
     return codepage::cp936_from_utf16(units);
+}
+
+bool is_lead(unsigned char b) {
+    return b >= 0x81 && b <= 0xFE;
+}
+
+// Where the bytes from i on stop being below 0x80, eight at a time while they all are.
+std::size_t ascii_end(const unsigned char* bytes, std::size_t i, std::size_t size) {
+    for (std::uint64_t word; i + 8 <= size; i += 8) {
+        std::memcpy(&word, bytes + i, 8);
+        if (word & 0x8080808080808080u)
+            break;
+    }
+    while (i < size && bytes[i] < 0x80)
+        ++i;
+    return i;
+}
+
+// Bytes below 0x80 widened to the same UTF-16 units, eight at a time where possible.
+void widen(const unsigned char* from, std::size_t count, char16_t* to) {
+    for (; count >= 8; count -= 8, from += 8, to += 8) {
+        to[0] = from[0];
+        to[1] = from[1];
+        to[2] = from[2];
+        to[3] = from[3];
+        to[4] = from[4];
+        to[5] = from[5];
+        to[6] = from[6];
+        to[7] = from[7];
+    }
+    for (; count > 0; --count)
+        *to++ = *from++;
+}
+
+// UTF-16 of a code page 936 text, the same as codepage::utf16_from_cp936 gives. Bytes below 0x80
+// are the same characters in both, and an exam page is mostly markup, so only the runs of other
+// characters go through the converter, a batch of them per call, joined by line feeds (which no
+// run holds: a trail byte is 0x40 or more) so that what each run gave can be told apart again.
+std::u16string units_of(std::string_view text) {
+    // Batches keep the converter's buffers small enough to be reused rather than mapped afresh.
+    constexpr std::size_t kBatch = 32 * 1024;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t size = text.size();
+    std::u16string out(size, u'\0'); // each byte gives at most one unit
+    char16_t* const first = out.data();
+    char16_t* to = first;
+    std::size_t done = 0; // bytes already in out
+    std::string runs;
+    std::vector<std::pair<std::size_t, std::size_t>> spans; // the runs of the batch
+    const auto flush = [&] {
+        const std::u16string converted = codepage::utf16_from_cp936(runs);
+        std::size_t from = 0;
+        for (const auto& [start, end] : spans) {
+            widen(bytes + done, start - done, to);
+            to += start - done;
+            // A converter that split the runs differently from here gives up the shortcut.
+            if (from > converted.size())
+                return false;
+            std::size_t stop = converted.find(u'\n', from);
+            if (stop == std::u16string::npos)
+                stop = converted.size();
+            if (std::size_t(to - first) + (stop - from) > size)
+                return false;
+            to += converted.copy(to, stop - from, from);
+            from = stop + 1;
+            done = end;
+        }
+        runs.clear();
+        spans.clear();
+        return from == converted.size() + 1;
+    };
+    for (std::size_t i = ascii_end(bytes, 0, size); i < size; i = ascii_end(bytes, i, size)) {
+        const std::size_t start = i;
+        while (i < size && bytes[i] >= 0x80)
+            i += is_lead(bytes[i]) && i + 1 < size && bytes[i + 1] >= 0x40 ? 2 : 1;
+        if (!runs.empty())
+            runs.push_back('\n');
+        runs.append(text.data() + start, i - start);
+        spans.emplace_back(start, i);
+        if (runs.size() >= kBatch && !flush())
+            return codepage::utf16_from_cp936(text);
+    }
+    if (!runs.empty() && !flush())
+        return codepage::utf16_from_cp936(text);
+    widen(bytes + done, size - done, to);
+    to += size - done;
+    out.resize(std::size_t(to - first));
+    return out;
 }
 
 } // namespace
@@ -54,7 +147,7 @@ bool RegexObject::execute(std::string_view pattern, std::string_view subject,
         effective = replace_text(effective, placeholder, "\"", 1, -1, true);
     }
     engine_->Pattern = codepage::utf16_from_cp936(effective);
-    matches_ = engine_->Execute(codepage::utf16_from_cp936(subject));
+    matches_ = engine_->Execute(units_of(subject));
     subject_.assign(subject);
     return matches_ != nullptr;
 }
@@ -66,8 +159,8 @@ Text RegexObject::pattern_text() const {
 Text RegexObject::replace_matches(std::optional<std::string_view> replacement) const {
     if (!engine_)
         return {};
-    const auto replaced = engine_->Replace(codepage::utf16_from_cp936(subject_),
-                                           codepage::utf16_from_cp936(replacement.value_or("")));
+    const auto replaced =
+        engine_->Replace(units_of(subject_), codepage::utf16_from_cp936(replacement.value_or("")));
     return replaced ? to_text(*replaced) : Text();
 }
 

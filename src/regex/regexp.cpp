@@ -6,6 +6,9 @@
 #define PCRE2_CODE_UNIT_WIDTH 16
 #include <algorithm>
 #include <climits>
+#include <cstdint>
+#include <cstring>
+#include <mutex>
 #include <pcre2.h>
 
 namespace tavelin {
@@ -99,6 +102,39 @@ std::shared_ptr<const Program> compile(const std::u16string& pattern, bool ignor
     return program;
 }
 
+// The compiled patterns used lately, shared by every engine in the process: each question fetch
+// makes a new engine for the same pattern, and compiling it for the JIT costs more than a search of
+// a small page. Compiled code is never changed after compiling, so threads may share it.
+std::shared_ptr<const Program> compile_cached(const std::u16string& pattern, bool ignore_case,
+                                              bool multiline) {
+    constexpr std::size_t kKept = 16;
+    struct Cache {
+        std::mutex lock;
+        std::vector<std::shared_ptr<const Program>> recent; // latest last
+    };
+    // Never destroyed: fetch threads may still be running when the program leaves.
+    static Cache* const cache = new Cache;
+    {
+        const std::lock_guard<std::mutex> hold(cache->lock);
+        auto& recent = cache->recent;
+        for (auto it = recent.begin(); it != recent.end(); ++it) {
+            const auto& p = **it;
+            if (p.pattern == pattern && p.ignore_case == ignore_case && p.multiline == multiline) {
+                auto found = *it;
+                recent.erase(it);
+                recent.push_back(found);
+                return found;
+            }
+        }
+    }
+    auto program = compile(pattern, ignore_case, multiline);
+    const std::lock_guard<std::mutex> hold(cache->lock);
+    cache->recent.push_back(program);
+    if (cache->recent.size() > kKept)
+        cache->recent.erase(cache->recent.begin());
+    return program;
+}
+
 bool is_lead(char16_t c) {
     return c >= 0xD800 && c <= 0xDBFF;
 }
@@ -106,14 +142,36 @@ bool is_trail(char16_t c) {
     return c >= 0xDC00 && c <= 0xDFFF;
 }
 
+// Whether any unit is a surrogate, four units at a time: a lane is one when its top five bits
+// are 11011, which leaves it zero after the mask and the exclusive or.
+bool has_surrogates(std::u16string_view s) {
+    constexpr std::uint64_t kTop = 0xF800F800F800F800u;
+    constexpr std::uint64_t kSurrogate = 0xD800D800D800D800u;
+    constexpr std::uint64_t kOnes = 0x0001000100010001u;
+    constexpr std::uint64_t kHigh = 0x8000800080008000u;
+    std::size_t i = 0;
+    for (std::uint64_t word; i + 4 <= s.size(); i += 4) {
+        std::memcpy(&word, s.data() + i, 8);
+        const std::uint64_t lanes = (word & kTop) ^ kSurrogate;
+        if ((lanes - kOnes) & ~lanes & kHigh)
+            return true;
+    }
+    for (; i < s.size(); ++i) {
+        if ((s[i] & 0xF800) == 0xD800)
+            return true;
+    }
+    return false;
+}
+
 // Every match (or the first) of a compiled program, left to right. After an empty match the next
 // search starts one character further on and may match right there, as in JavaScript.
-std::shared_ptr<const MatchData> find_all(const Program& program, std::u16string_view subject,
+std::shared_ptr<const MatchData> find_all(const Program& program, std::u16string subject_units,
                                           bool global) {
     if (!program.code)
         return nullptr;
     auto data = std::make_shared<MatchData>();
-    data->subject.assign(subject);
+    data->subject = std::move(subject_units);
+    const std::u16string_view subject = data->subject;
     data->groups = static_cast<std::size_t>(program.groups);
     const std::size_t pairs = data->groups + 1;
 
@@ -129,8 +187,10 @@ std::shared_ptr<const MatchData> find_all(const Program& program, std::u16string
 
     const PCRE2_SPTR16 text = as_sptr(data->subject);
     const std::size_t length = data->subject.size();
-    // The subject is checked for valid UTF-16 once, by the first search.
-    uint32_t options = 0;
+    // PCRE2 checks the whole subject for valid UTF-16 on a search unless told not to; a subject
+    // without surrogates is valid, and finding out is far cheaper than its check.
+    const bool surrogates = has_surrogates(data->subject);
+    uint32_t options = surrogates ? 0 : PCRE2_NO_UTF_CHECK;
     for (std::size_t start = 0; start <= length;) {
         int rc =
             pcre2_match(program.code, text, length, start, options, match.get(), context.get());
@@ -302,16 +362,12 @@ RegExp& RegExp::operator=(const RegExp&) = default;
 std::shared_ptr<const Program> RegExp::program() const {
     if (!program_ || program_->pattern != Pattern || program_->ignore_case != IgnoreCase ||
         program_->multiline != Multiline)
-        program_ = compile(Pattern, IgnoreCase, Multiline);
+        program_ = compile_cached(Pattern, IgnoreCase, Multiline);
     return program_;
 }
 
-std::shared_ptr<const MatchData> RegExp::run(std::u16string_view subject) const {
-    return find_all(*program(), subject, Global);
-}
-
-std::shared_ptr<const MatchCollection> RegExp::Execute(std::u16string_view subject) const {
-    auto data = run(subject);
+std::shared_ptr<const MatchCollection> RegExp::Execute(std::u16string subject) const {
+    auto data = find_all(*program(), std::move(subject), Global);
     if (!data)
         return nullptr;
     return std::make_shared<const MatchCollection>(std::move(data));
@@ -320,7 +376,7 @@ std::shared_ptr<const MatchCollection> RegExp::Execute(std::u16string_view subje
 std::optional<std::u16string> RegExp::Replace(std::u16string_view subject,
                                               std::u16string_view replacement) const {
     const auto prog = program();
-    const auto data = find_all(*prog, subject, Global);
+    const auto data = find_all(*prog, std::u16string(subject), Global);
     if (!data)
         return std::nullopt;
     std::u16string out;

@@ -103,7 +103,7 @@ public:
 
     /// The matches in subject (at most one unless Global); null when the pattern is rejected or
     /// the match limit was hit.
-    [[nodiscard]] std::shared_ptr<const MatchCollection> Execute(std::u16string_view subject) const;
+    [[nodiscard]] std::shared_ptr<const MatchCollection> Execute(std::u16string subject) const;
     /// subject with the first match (every match when Global) replaced by replacement, whose $
     /// forms are expanded; empty when the pattern is rejected or the match limit was hit.
     [[nodiscard]] std::optional<std::u16string> Replace(std::u16string_view subject,
@@ -111,7 +111,6 @@ public:
 
 private:
     std::shared_ptr<const regex_detail::Program> program() const;
-    std::shared_ptr<const regex_detail::MatchData> run(std::u16string_view subject) const;
 
     // The compiled pattern, kept while Pattern, IgnoreCase and Multiline stay the same.
     mutable std::shared_ptr<const regex_detail::Program> program_;

@@ -2,7 +2,9 @@
 #include "runtime/codepage.h"
 
 #include <gtest/gtest.h>
+#include <random>
 #include <string>
+#include <vector>
 
 namespace tavelin {
 namespace {
@@ -279,6 +281,44 @@ TEST(RegexObject, BytesOutsideTheCodePageStillGiveAPositionOrMinusTwo) {
     ASSERT_TRUE(regex.execute(".\\sa", subject));
     EXPECT_EQ(regex.match_text(1, &position), "? a");
     EXPECT_EQ(position, -2);
+}
+
+TEST(RegexObject, SubjectReachesTheEngineAsTheCodePageConverterGivesIt) {
+    // Fixed cases around the edges of double-byte characters, then random bytes.
+    std::vector<std::string> subjects = {
+        "abc",
+        cp936("中文 abc 题目"),
+        "\x81\x0A"
+        "a",
+        "\x81\x7F"
+        "a",
+        "\xFF"
+        "a",
+        "\x80"
+        "a",
+        "a\x81",
+        "\xA1\x40"
+        "b",
+        "\x81",
+        "\xB0\x61"
+        "c\n\x81",
+    };
+    std::mt19937 random(20240521);
+    for (int i = 0; i < 300; ++i) {
+        std::string bytes(random() % 40, ' ');
+        for (char& b : bytes) {
+            const unsigned value = random() % 6 == 0 ? random() % 0x80 : 0x80 + random() % 0x80;
+            b = static_cast<char>(value == 0 ? 1 : value);
+        }
+        subjects.push_back(bytes);
+    }
+    RegexObject regex;
+    for (const std::string& subject : subjects) {
+        SCOPED_TRACE(::testing::PrintToString(subject));
+        ASSERT_TRUE(regex.execute("^[\\s\\S]*", subject));
+        EXPECT_EQ(regex.match_text(1),
+                  codepage::cp936_from_utf16(codepage::utf16_from_cp936(subject)));
+    }
 }
 
 TEST(RegexObject, FirstIndexCountsUtf16UnitsOverChineseText) {
