@@ -112,6 +112,23 @@ public:
     Translator(std::u16string_view src, bool ignore_case, bool multiline)
         : src_(src), ignore_case_(ignore_case), multiline_(multiline) {}
 
+    // A copy of one repeated group of `parent` with its capturing groups made plain; groups
+    // first_group to last_group are the ones inside it.
+    Translator(const Translator& parent, std::u16string_view group, int first_group, int last_group)
+        : src_(group), ignore_case_(parent.ignore_case_), multiline_(parent.multiline_),
+          strip_(true), body_first_(first_group), body_last_(last_group) {
+        result_.group_count = parent.result_.group_count;
+        result_.names = parent.result_.names;
+    }
+
+    // The group without its captures; empty when it cannot stand in for the original because it
+    // refers back to a group of its own.
+    std::optional<std::u16string> run_stripped() {
+        if (!disjunction() || pos_ != src_.size() || refers_into_body_)
+            return std::nullopt;
+        return std::move(out_);
+    }
+
     std::optional<PcrePattern> run() {
         if (!scan_groups())
             return std::nullopt;
@@ -330,6 +347,8 @@ private:
     }
 
     bool group(std::size_t atom_start) {
+        const std::size_t group_start = pos_;
+        const int captures_before = captures_seen_;
         ++pos_; // '('
         enum class Kind { capture, plain, lookahead, lookbehind } kind = Kind::capture;
         if (peek() == u'?') {
@@ -350,12 +369,12 @@ private:
                 std::u16string name;
                 if (!group_name(pos_, name))
                     return false;
-                out_.push_back(u'(');
+                open_capture();
             } else {
                 return false;
             }
         } else {
-            out_.push_back(u'(');
+            open_capture();
         }
         if (!disjunction() || peek() != u')' || at_end())
             return false;
@@ -378,7 +397,48 @@ private:
             }
             return true;
         }
+        const int inner = captures_seen_ - captures_before - (kind == Kind::capture ? 1 : 0);
+        if (inner > 0 && !strip_)
+            return repeat_resetting_captures(atom_start, group_start, captures_before + 1);
         return quantify();
+    }
+
+    void open_capture() {
+        ++captures_seen_;
+        append_ascii(out_, strip_ ? "(?:" : "(");
+    }
+
+    // JavaScript forgets what the groups inside a repeated group captured at the start of each
+    // pass; PCRE2 keeps it. Writing X{n,m} as (?:X'){n-1,m-1}X, where X' is X without captures,
+    // tries the passes in the same order and leaves only the last pass's captures.
+    bool repeat_resetting_captures(std::size_t atom_start, std::size_t group_start,
+                                   int first_group) {
+        const auto q = quantifier_at(pos_);
+        if (!q || q->max <= 1 || q->min > q->max || q->min > kMaxRepeat)
+            return quantify();
+        Translator plain(*this, src_.substr(group_start, pos_ - group_start), first_group,
+                         captures_seen_);
+        const auto stripped = plain.run_stripped();
+        if (!stripped)
+            return quantify();
+        pos_ += q->length;
+        const std::u16string last = out_.substr(atom_start);
+        out_.resize(atom_start);
+        const std::uint32_t max = q->max > kMaxRepeat ? UINT32_MAX : q->max;
+        const Quantifier before{q->min == 0 ? 0 : q->min - 1, max == UINT32_MAX ? max : max - 1,
+                                q->lazy, 0};
+        if (q->min == 0)
+            append_ascii(out_, "(?:");
+        append_ascii(out_, "(?:");
+        out_.append(*stripped);
+        out_.push_back(u')');
+        append_quantifier(before);
+        out_.append(last);
+        if (q->min == 0) {
+            out_.push_back(u')');
+            append_quantifier({0, 1, q->lazy, 0});
+        }
+        return true;
     }
 
     void literal(char32_t c) {
@@ -492,7 +552,7 @@ private:
                 n = std::min<std::uint32_t>(n * 10 + (src_[p] - u'0'), 1000000);
             if (n <= std::uint32_t(result_.group_count)) {
                 pos_ = p;
-                append_ascii(out_, "\\g{" + std::to_string(n) + "}");
+                back_reference(int(n));
                 return true;
             }
             if (c >= u'8') {
@@ -509,6 +569,12 @@ private:
         return true;
     }
 
+    void back_reference(int n) {
+        if (strip_ && n >= body_first_ && n <= body_last_)
+            refers_into_body_ = true;
+        append_ascii(out_, "\\g{" + std::to_string(n) + "}");
+    }
+
     bool named_reference() {
         ++pos_; // 'k'
         if (peek() != u'<')
@@ -519,7 +585,7 @@ private:
             return false;
         for (const auto& known : result_.names) {
             if (known.first == name) {
-                append_ascii(out_, "\\g{" + std::to_string(known.second) + "}");
+                back_reference(known.second);
                 return true;
             }
         }
@@ -689,6 +755,11 @@ private:
     std::u16string_view src_;
     bool ignore_case_;
     bool multiline_;
+    bool strip_ = false; // captures are written as plain groups
+    int body_first_ = 0; // in strip mode, the groups inside the copied group
+    int body_last_ = -1;
+    bool refers_into_body_ = false;
+    int captures_seen_ = 0; // capturing groups opened so far
     std::size_t pos_ = 0;
     std::u16string out_;
     PcrePattern result_;
