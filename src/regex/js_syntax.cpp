@@ -101,6 +101,12 @@ void append_code(std::u16string& out, char32_t c) {
     out.push_back(u'}');
 }
 
+// Marks in the output until group numbers are known; the output is otherwise plain ASCII. Each is
+// followed by one unit: the JavaScript group number, or the marker's index.
+constexpr char16_t kTagGroup = 0xE000;     // after '(': opens JavaScript group n
+constexpr char16_t kTagMarker = 0xE001;    // after '(': opens a pass marker
+constexpr char16_t kTagReference = 0xE002; // a back reference to JavaScript group n
+
 // A class atom: one character, or one of the escapes \d \D \s \S \w \W.
 struct ClassAtom {
     char32_t code = 0;
@@ -112,29 +118,12 @@ public:
     Translator(std::u16string_view src, bool ignore_case, bool multiline)
         : src_(src), ignore_case_(ignore_case), multiline_(multiline) {}
 
-    // A copy of one repeated group of `parent` with its capturing groups made plain; groups
-    // first_group to last_group are the ones inside it.
-    Translator(const Translator& parent, std::u16string_view group, int first_group, int last_group)
-        : src_(group), ignore_case_(parent.ignore_case_), multiline_(parent.multiline_),
-          strip_(true), body_first_(first_group), body_last_(last_group) {
-        result_.group_count = parent.result_.group_count;
-        result_.names = parent.result_.names;
-    }
-
-    // The group without its captures; empty when it cannot stand in for the original because it
-    // refers back to a group of its own.
-    std::optional<std::u16string> run_stripped() {
-        if (!disjunction() || pos_ != src_.size() || refers_into_body_)
-            return std::nullopt;
-        return std::move(out_);
-    }
-
     std::optional<PcrePattern> run() {
-        if (!scan_groups())
+        if (!scan_groups() || result_.group_count >= kTagGroup)
             return std::nullopt;
         if (!disjunction() || pos_ != src_.size())
             return std::nullopt;
-        result_.text = std::move(out_);
+        resolve_numbers();
         return std::move(result_);
     }
 
@@ -347,8 +336,8 @@ private:
     }
 
     bool group(std::size_t atom_start) {
-        const std::size_t group_start = pos_;
         const int captures_before = captures_seen_;
+        const std::size_t loops_before = loops_.size();
         ++pos_; // '('
         enum class Kind { capture, plain, lookahead, lookbehind } kind = Kind::capture;
         if (peek() == u'?') {
@@ -398,47 +387,90 @@ private:
             return true;
         }
         const int inner = captures_seen_ - captures_before - (kind == Kind::capture ? 1 : 0);
-        if (inner > 0 && !strip_)
-            return repeat_resetting_captures(atom_start, group_start, captures_before + 1);
+        const auto q = quantifier_at(pos_);
+        if (inner > 0 && q && q->max > 1) {
+            // JavaScript forgets what the groups inside a repeated group captured at the start of
+            // each pass; PCRE2 keeps it. Two empty groups around each pass mark where the last
+            // pass began and ended, so that captures from before it can be dropped afterwards.
+            Loop loop;
+            loop.first_group = captures_before + 1 + (kind == Kind::capture ? 1 : 0);
+            loop.last_group = captures_seen_;
+            for (std::size_t inside = loops_before; inside < loops_.size(); ++inside)
+                loop.inner_loops.push_back(inside);
+            const int id = static_cast<int>(loops_.size());
+            loops_.push_back(std::move(loop));
+            std::u16string open = u"(?:(";
+            open += kTagMarker;
+            open += char16_t(2 * id);
+            open += u')';
+            out_.insert(atom_start, open);
+            out_ += u'(';
+            out_ += kTagMarker;
+            out_ += char16_t(2 * id + 1);
+            out_ += u"))";
+        }
         return quantify();
     }
 
     void open_capture() {
         ++captures_seen_;
-        append_ascii(out_, strip_ ? "(?:" : "(");
+        out_ += u'(';
+        out_ += kTagGroup;
+        out_ += char16_t(captures_seen_);
     }
 
-    // JavaScript forgets what the groups inside a repeated group captured at the start of each
-    // pass; PCRE2 keeps it. Writing X{n,m} as (?:X'){n-1,m-1}X, where X' is X without captures,
-    // tries the passes in the same order and leaves only the last pass's captures.
-    bool repeat_resetting_captures(std::size_t atom_start, std::size_t group_start,
-                                   int first_group) {
-        const auto q = quantifier_at(pos_);
-        if (!q || q->max <= 1 || q->min > q->max || q->min > kMaxRepeat)
-            return quantify();
-        Translator plain(*this, src_.substr(group_start, pos_ - group_start), first_group,
-                         captures_seen_);
-        const auto stripped = plain.run_stripped();
-        if (!stripped)
-            return quantify();
-        pos_ += q->length;
-        const std::u16string last = out_.substr(atom_start);
-        out_.resize(atom_start);
-        const std::uint32_t max = q->max > kMaxRepeat ? UINT32_MAX : q->max;
-        const Quantifier before{q->min == 0 ? 0 : q->min - 1, max == UINT32_MAX ? max : max - 1,
-                                q->lazy, 0};
-        if (q->min == 0)
-            append_ascii(out_, "(?:");
-        append_ascii(out_, "(?:");
-        out_.append(*stripped);
-        out_.push_back(u')');
-        append_quantifier(before);
-        out_.append(last);
-        if (q->min == 0) {
-            out_.push_back(u')');
-            append_quantifier({0, 1, q->lazy, 0});
+    // Gives every capturing group of the output its PCRE2 number, in the order they open, and
+    // writes back references with those numbers.
+    void resolve_numbers() {
+        std::vector<int> group_number(std::size_t(result_.group_count) + 1, 0);
+        std::vector<int> marker_number(2 * loops_.size(), 0);
+        int number = 0;
+        for (std::size_t i = 0; i + 2 < out_.size(); ++i) {
+            if (out_[i] != u'(')
+                continue;
+            if (out_[i + 1] == kTagGroup) {
+                group_number[out_[i + 2]] = ++number;
+                i += 2;
+            } else if (out_[i + 1] == kTagMarker) {
+                marker_number[out_[i + 2]] = ++number;
+                i += 2;
+            }
         }
-        return true;
+        std::u16string text;
+        text.reserve(out_.size());
+        for (std::size_t i = 0; i < out_.size(); ++i) {
+            const char16_t c = out_[i];
+            if (c == kTagGroup || c == kTagMarker) {
+                ++i;
+            } else if (c == kTagReference) {
+                append_ascii(text, std::to_string(group_number[out_[++i]]));
+            } else {
+                text += c;
+            }
+        }
+        result_.text = std::move(text);
+        for (int k = 1; k <= result_.group_count; ++k)
+            result_.group_numbers.push_back(group_number[std::size_t(k)]);
+        // Outer loops first: a loop is registered when it closes, after the loops inside it.
+        std::vector<std::size_t> order(loops_.size());
+        for (std::size_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            return marker_number[2 * a] < marker_number[2 * b];
+        });
+        for (std::size_t id : order) {
+            const Loop& loop = loops_[id];
+            PcrePattern::Loop out;
+            out.start_marker = marker_number[2 * id];
+            out.end_marker = marker_number[2 * id + 1];
+            for (int k = loop.first_group; k <= loop.last_group; ++k)
+                out.inside.push_back(group_number[std::size_t(k)]);
+            for (std::size_t inner : loop.inner_loops) {
+                out.inside.push_back(marker_number[2 * inner]);
+                out.inside.push_back(marker_number[2 * inner + 1]);
+            }
+            result_.loops.push_back(std::move(out));
+        }
     }
 
     void literal(char32_t c) {
@@ -569,10 +601,13 @@ private:
         return true;
     }
 
+    // Grouped: PCRE2 fails a repeated reference to an unset group even where a single one
+    // matches empty. The number is the group's JavaScript number until resolve_numbers.
     void back_reference(int n) {
-        if (strip_ && n >= body_first_ && n <= body_last_)
-            refers_into_body_ = true;
-        append_ascii(out_, "\\g{" + std::to_string(n) + "}");
+        append_ascii(out_, "(?:\\g{");
+        out_ += kTagReference;
+        out_ += char16_t(n);
+        append_ascii(out_, "})");
     }
 
     bool named_reference() {
@@ -755,11 +790,15 @@ private:
     std::u16string_view src_;
     bool ignore_case_;
     bool multiline_;
-    bool strip_ = false; // captures are written as plain groups
-    int body_first_ = 0; // in strip mode, the groups inside the copied group
-    int body_last_ = -1;
-    bool refers_into_body_ = false;
     int captures_seen_ = 0; // capturing groups opened so far
+
+    // A repeated group with capturing groups inside it.
+    struct Loop {
+        int first_group = 0; // the JavaScript groups inside it
+        int last_group = -1;
+        std::vector<std::size_t> inner_loops;
+    };
+    std::vector<Loop> loops_;
     std::size_t pos_ = 0;
     std::u16string out_;
     PcrePattern result_;

@@ -11,11 +11,23 @@
 namespace tavelin::regex_detail {
 
 /// A JavaScript pattern rewritten for PCRE2 (compiled with PCRE2_UTF and
-/// PCRE2_MATCH_UNSET_BACKREF): capturing groups keep their JavaScript numbers.
+/// PCRE2_MATCH_UNSET_BACKREF). Besides the JavaScript groups it has empty marker groups, so
+/// group numbers differ between the two.
 struct PcrePattern {
     std::u16string text;                               ///< PCRE2 syntax
-    int group_count = 0;                               ///< capturing groups
-    std::vector<std::pair<std::u16string, int>> names; ///< group name and number, in order
+    int group_count = 0;                               ///< JavaScript capturing groups
+    std::vector<std::pair<std::u16string, int>> names; ///< name and JavaScript number, in order
+    std::vector<int> group_numbers;                    ///< PCRE2 number of JavaScript group k + 1
+
+    /// A repeated group with capturing groups inside: after a match, a group inside it that
+    /// started before the last pass (start_marker) belongs to an earlier pass, which JavaScript
+    /// forgets. end_marker is where the last pass ended.
+    struct Loop {
+        int start_marker = 0;
+        int end_marker = 0;
+        std::vector<int> inside; ///< PCRE2 numbers of the groups and markers inside
+    };
+    std::vector<Loop> loops; ///< outer loops before the loops inside them
 };
 
 /// The PCRE2 form of a JavaScript pattern; empty when JavaScript would reject the pattern.

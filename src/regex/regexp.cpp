@@ -21,6 +21,8 @@ struct Program {
     pcre2_code* code = nullptr; // null when the pattern was rejected
     int groups = 0;
     std::vector<std::pair<std::u16string, int>> names;
+    std::vector<int> group_numbers; // PCRE2 number of each JavaScript group
+    std::vector<regex_detail::PcrePattern::Loop> loops;
 
     Program() = default;
     Program(const Program&) = delete;
@@ -81,6 +83,8 @@ std::shared_ptr<const Program> compile(const std::u16string& pattern, bool ignor
         return program;
     program->groups = translated->group_count;
     program->names = std::move(translated->names);
+    program->group_numbers = std::move(translated->group_numbers);
+    program->loops = std::move(translated->loops);
 
     std::unique_ptr<pcre2_compile_context, CompileContextFree> context(
         pcre2_compile_context_create(nullptr));
@@ -91,6 +95,10 @@ std::shared_ptr<const Program> compile(const std::u16string& pattern, bool ignor
     uint32_t options = PCRE2_UTF | PCRE2_NO_UTF_CHECK | PCRE2_MATCH_UNSET_BACKREF;
     if (ignore_case)
         options |= PCRE2_CASELESS;
+    // PCRE2 10.42 takes the first character of a leading lookahead as the start of the match and
+    // then looks for the required last character only after it, missing "(?=A)x?a" in "BA".
+    if (translated->text.find(u"(?=") != std::u16string::npos)
+        options |= PCRE2_NO_START_OPTIMIZE;
     int error = 0;
     PCRE2_SIZE error_offset = 0;
     program->code = pcre2_compile(as_sptr(translated->text), translated->text.size(), options,
@@ -163,6 +171,31 @@ bool has_surrogates(std::u16string_view s) {
     return false;
 }
 
+// Drops what the groups inside a repeated group kept from passes before the last one, as
+// JavaScript does. Where PCRE2 ended the repetition with a pass that matched nothing, which
+// JavaScript would have refused, the last real pass is unknown and the captures stay.
+void forget_earlier_passes(const Program& program, std::vector<std::size_t>& found) {
+    const auto unset = [&](int number) {
+        found[2 * std::size_t(number)] = found[2 * std::size_t(number) + 1] = MatchData::kUnset;
+    };
+    for (const auto& loop : program.loops) {
+        const std::size_t start = found[2 * std::size_t(loop.start_marker)];
+        const std::size_t end = found[2 * std::size_t(loop.end_marker)];
+        if (start == MatchData::kUnset) {
+            for (int number : loop.inside)
+                unset(number);
+            continue;
+        }
+        if (end == start)
+            continue;
+        for (int number : loop.inside) {
+            const std::size_t at = found[2 * std::size_t(number)];
+            if (at != MatchData::kUnset && at < start)
+                unset(number);
+        }
+    }
+}
+
 // Every match (or the first) of a compiled program, left to right. After an empty match the next
 // search starts one character further on and may match right there, as in JavaScript.
 std::shared_ptr<const MatchData> find_all(const Program& program, std::u16string subject_units,
@@ -173,10 +206,9 @@ std::shared_ptr<const MatchData> find_all(const Program& program, std::u16string
     data->subject = std::move(subject_units);
     const std::u16string_view subject = data->subject;
     data->groups = static_cast<std::size_t>(program.groups);
-    const std::size_t pairs = data->groups + 1;
 
     std::unique_ptr<pcre2_match_data, MatchDataFree> match(
-        pcre2_match_data_create(static_cast<uint32_t>(pairs), nullptr));
+        pcre2_match_data_create_from_pattern(program.code, nullptr));
     std::unique_ptr<pcre2_match_context, MatchContextFree> context(
         pcre2_match_context_create(nullptr));
     if (!match || !context)
@@ -204,9 +236,18 @@ std::shared_ptr<const MatchData> find_all(const Program& program, std::u16string
             return nullptr;
         options = PCRE2_NO_UTF_CHECK;
         const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(match.get());
-        for (std::size_t i = 0; i < 2 * pairs; ++i) {
-            const bool set = i / 2 < static_cast<std::size_t>(rc) && ovector[i] != PCRE2_UNSET;
-            data->offsets.push_back(set ? ovector[i] : MatchData::kUnset);
+        const std::size_t set_pairs = static_cast<std::size_t>(rc);
+        std::vector<std::size_t> found(ovector, ovector + 2 * pcre2_get_ovector_count(match.get()));
+        for (std::size_t i = 0; i < found.size(); ++i) {
+            if (i / 2 >= set_pairs || found[i] == PCRE2_UNSET)
+                found[i] = MatchData::kUnset;
+        }
+        forget_earlier_passes(program, found);
+        data->offsets.push_back(found[0]);
+        data->offsets.push_back(found[1]);
+        for (int number : program.group_numbers) {
+            data->offsets.push_back(found[2 * std::size_t(number)]);
+            data->offsets.push_back(found[2 * std::size_t(number) + 1]);
         }
         if (!global)
             break;

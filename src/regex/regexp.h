@@ -5,11 +5,11 @@
 // without the u flag: "." matches anything but CR, LF, U+2028 and U+2029; ^ and $ follow
 // Multiline; \s is JavaScript's white space; IgnoreCase folds letters beyond ASCII; Replace
 // understands $1..$99, $<name>, $&, $`, $' and $$; global matching steps past an empty match
-// by one character. Known differences from JavaScript: a group repeated with a lower bound of 0
-// may take a pass that matches nothing (in "(.*?)?" the group takes its empty pass, where
-// JavaScript would lengthen it or skip it), and a repeated group holding a back reference to a
-// group inside it keeps what earlier passes captured. Lookbehind must have a fixed length in
-// each alternative.
+// by one character; the groups inside a repeated group report the last pass only. Known
+// differences from JavaScript: a repeated group may take a pass that matches nothing beyond its
+// lower bound (in "(.*?)?" the group takes its empty pass, where JavaScript would lengthen it or
+// skip it); a back reference sees what a group captured in an earlier pass of a repetition; and
+// lookbehind must have a fixed length in each alternative.
 //
 // Failures are values: a pattern that the engine rejects, or one that takes more than the match
 // limit on a subject, makes Execute give null and Replace give nothing. Nothing throws.
