@@ -183,23 +183,30 @@ private:
     bool has(std::size_t ahead) const { return pos_ + ahead < src_.size(); }
     bool looking_at(std::u16string_view s) const { return src_.substr(pos_, s.size()) == s; }
 
+    // Each of these leaves nullable_ saying whether what it read can match the empty text.
     bool disjunction() {
         if (!alternative())
             return false;
+        bool any = nullable_;
         while (!at_end() && peek() == u'|') {
             ++pos_;
             out_.push_back(u'|');
             if (!alternative())
                 return false;
+            any = any || nullable_;
         }
+        nullable_ = any;
         return true;
     }
 
     bool alternative() {
+        bool all = true;
         while (!at_end() && peek() != u'|' && peek() != u')') {
             if (!term())
                 return false;
+            all = all && nullable_;
         }
+        nullable_ = all;
         return true;
     }
 
@@ -282,18 +289,22 @@ private:
             return false;
         pos_ += q->length;
         append_quantifier(*q);
+        if (q->min == 0)
+            nullable_ = true;
         return true;
     }
 
     // An assertion that JavaScript does not allow to be quantified.
     bool plain_assertion(std::string_view pcre) {
         append_ascii(out_, pcre);
+        nullable_ = true;
         return !quantifier_at(pos_);
     }
 
     bool term() {
         const char16_t c = peek();
         const std::size_t atom_start = out_.size();
+        nullable_ = false;
         switch (c) {
         case u'^':
             ++pos_;
@@ -367,8 +378,11 @@ private:
         }
         if (!disjunction() || peek() != u')' || at_end())
             return false;
+        const bool body_nullable = nullable_;
         ++pos_;
         out_.push_back(u')');
+        if (kind == Kind::lookbehind || kind == Kind::lookahead)
+            nullable_ = true;
         if (kind == Kind::lookbehind)
             return !quantifier_at(pos_);
         if (kind == Kind::lookahead) {
@@ -388,28 +402,55 @@ private:
         }
         const int inner = captures_seen_ - captures_before - (kind == Kind::capture ? 1 : 0);
         const auto q = quantifier_at(pos_);
-        if (inner > 0 && q && q->max > 1) {
-            // JavaScript forgets what the groups inside a repeated group captured at the start of
-            // each pass; PCRE2 keeps it. Two empty groups around each pass mark where the last
-            // pass began and ended, so that captures from before it can be dropped afterwards.
-            Loop loop;
-            loop.first_group = captures_before + 1 + (kind == Kind::capture ? 1 : 0);
-            loop.last_group = captures_seen_;
-            for (std::size_t inside = loops_before; inside < loops_.size(); ++inside)
-                loop.inner_loops.push_back(inside);
-            const int id = static_cast<int>(loops_.size());
-            loops_.push_back(std::move(loop));
-            std::u16string open = u"(?:(";
-            open += kTagMarker;
-            open += char16_t(2 * id);
-            open += u')';
-            out_.insert(atom_start, open);
-            out_ += u'(';
-            out_ += kTagMarker;
-            out_ += char16_t(2 * id + 1);
-            out_ += u"))";
+        const bool repeated = q && q->max > 1 && q->min <= q->max;
+        // JavaScript forgets what the groups inside a repeated group captured at the start of
+        // each pass; PCRE2 keeps it. Empty groups at the start and end of each pass mark where
+        // the last pass lay, so that captures from before it can be dropped afterwards.
+        const bool track = repeated && inner > 0;
+        // JavaScript refuses a pass beyond the lower bound that matches nothing and looks for a
+        // longer one; PCRE2 takes it and ends the repetition. A callout at the end of each pass
+        // refuses it here too (for lower bounds of 0 and 1; a "+" lets its first pass be empty,
+        // known from a mark where the repetition began). Optional groups keep PCRE2's way.
+        const bool check = repeated && body_nullable && q->min <= 1 && checks_.size() < 255;
+        if (track || check) {
+            const int start = new_marker();
+            std::u16string before;
+            std::u16string after;
+            if (check) {
+                const int entry = q->min == 1 ? new_marker() : -1;
+                if (entry >= 0)
+                    before += marker_text(entry);
+                checks_.push_back({start, entry});
+                append_ascii(after, "(?C" + std::to_string(checks_.size()) + ")");
+            }
+            before += u"(?:" + marker_text(start);
+            if (track) {
+                Loop loop;
+                loop.first_group = captures_before + 1 + (kind == Kind::capture ? 1 : 0);
+                loop.last_group = captures_seen_;
+                for (std::size_t inside = loops_before; inside < loops_.size(); ++inside)
+                    loop.inner_loops.push_back(inside);
+                loop.start_marker = start;
+                loop.end_marker = new_marker();
+                after += marker_text(loop.end_marker);
+                loops_.push_back(std::move(loop));
+            }
+            after += u')';
+            out_.insert(atom_start, before);
+            out_ += after;
         }
+        nullable_ = body_nullable;
         return quantify();
+    }
+
+    int new_marker() { return markers_++; }
+
+    static std::u16string marker_text(int marker) {
+        std::u16string text = u"(";
+        text += kTagMarker;
+        text += char16_t(marker);
+        text += u')';
+        return text;
     }
 
     void open_capture() {
@@ -423,7 +464,7 @@ private:
     // writes back references with those numbers.
     void resolve_numbers() {
         std::vector<int> group_number(std::size_t(result_.group_count) + 1, 0);
-        std::vector<int> marker_number(2 * loops_.size(), 0);
+        std::vector<int> marker_number(std::size_t(markers_), 0);
         int number = 0;
         for (std::size_t i = 0; i + 2 < out_.size(); ++i) {
             if (out_[i] != u'(')
@@ -456,20 +497,26 @@ private:
         for (std::size_t i = 0; i < order.size(); ++i)
             order[i] = i;
         std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-            return marker_number[2 * a] < marker_number[2 * b];
+            return marker_number[std::size_t(loops_[a].start_marker)] <
+                   marker_number[std::size_t(loops_[b].start_marker)];
         });
         for (std::size_t id : order) {
             const Loop& loop = loops_[id];
             PcrePattern::Loop out;
-            out.start_marker = marker_number[2 * id];
-            out.end_marker = marker_number[2 * id + 1];
+            out.start_marker = marker_number[std::size_t(loop.start_marker)];
+            out.end_marker = marker_number[std::size_t(loop.end_marker)];
             for (int k = loop.first_group; k <= loop.last_group; ++k)
                 out.inside.push_back(group_number[std::size_t(k)]);
             for (std::size_t inner : loop.inner_loops) {
-                out.inside.push_back(marker_number[2 * inner]);
-                out.inside.push_back(marker_number[2 * inner + 1]);
+                out.inside.push_back(marker_number[std::size_t(loops_[inner].start_marker)]);
+                out.inside.push_back(marker_number[std::size_t(loops_[inner].end_marker)]);
             }
             result_.loops.push_back(std::move(out));
+        }
+        for (const Check& check : checks_) {
+            result_.checks.push_back(
+                {marker_number[std::size_t(check.pass_marker)],
+                 check.entry_marker < 0 ? 0 : marker_number[std::size_t(check.entry_marker)]});
         }
     }
 
@@ -604,6 +651,7 @@ private:
     // Grouped: PCRE2 fails a repeated reference to an unset group even where a single one
     // matches empty. The number is the group's JavaScript number until resolve_numbers.
     void back_reference(int n) {
+        nullable_ = true;
         append_ascii(out_, "(?:\\g{");
         out_ += kTagReference;
         out_ += char16_t(n);
@@ -797,8 +845,18 @@ private:
         int first_group = 0; // the JavaScript groups inside it
         int last_group = -1;
         std::vector<std::size_t> inner_loops;
+        int start_marker = 0;
+        int end_marker = 0;
     };
     std::vector<Loop> loops_;
+    // A repeated group whose passes may not be empty; markers by index.
+    struct Check {
+        int pass_marker = 0;
+        int entry_marker = -1;
+    };
+    std::vector<Check> checks_;
+    int markers_ = 0;
+    bool nullable_ = false;
     std::size_t pos_ = 0;
     std::u16string out_;
     PcrePattern result_;

@@ -28,6 +28,15 @@ struct PcrePattern {
         std::vector<int> inside; ///< PCRE2 numbers of the groups and markers inside
     };
     std::vector<Loop> loops; ///< outer loops before the loops inside them
+
+    /// A repeated group whose passes must not be empty: callout number i + 1 ends each pass of
+    /// checks[i]. The pass is refused when it ends where pass_marker (its start) lies, unless
+    /// entry_marker is given and lies there too (the first pass of a "+").
+    struct Check {
+        int pass_marker = 0;
+        int entry_marker = 0; ///< 0 for none
+    };
+    std::vector<Check> checks;
 };
 
 /// The PCRE2 form of a JavaScript pattern; empty when JavaScript would reject the pattern.

@@ -23,6 +23,7 @@ struct Program {
     std::vector<std::pair<std::u16string, int>> names;
     std::vector<int> group_numbers; // PCRE2 number of each JavaScript group
     std::vector<regex_detail::PcrePattern::Loop> loops;
+    std::vector<regex_detail::PcrePattern::Check> checks;
 
     Program() = default;
     Program(const Program&) = delete;
@@ -85,6 +86,7 @@ std::shared_ptr<const Program> compile(const std::u16string& pattern, bool ignor
     program->names = std::move(translated->names);
     program->group_numbers = std::move(translated->group_numbers);
     program->loops = std::move(translated->loops);
+    program->checks = std::move(translated->checks);
 
     std::unique_ptr<pcre2_compile_context, CompileContextFree> context(
         pcre2_compile_context_create(nullptr));
@@ -171,6 +173,26 @@ bool has_surrogates(std::u16string_view s) {
     return false;
 }
 
+// Called at the end of each pass of a repeated group that could match nothing: refuses (non-zero)
+// a pass that matched nothing, as JavaScript does, except the first pass of a "+".
+int refuse_empty_pass(pcre2_callout_block* block, void* data) {
+    const auto& checks = static_cast<const Program*>(data)->checks;
+    if (block->callout_number == 0 || block->callout_number > checks.size())
+        return 0;
+    const auto& check = checks[block->callout_number - 1];
+    const auto start_of = [&](int number) {
+        return static_cast<uint32_t>(number) < block->capture_top
+                   ? block->offset_vector[2 * std::size_t(number)]
+                   : PCRE2_UNSET;
+    };
+    const PCRE2_SIZE pass = start_of(check.pass_marker);
+    if (pass == PCRE2_UNSET || pass != block->current_position)
+        return 0;
+    if (check.entry_marker != 0 && start_of(check.entry_marker) == pass)
+        return 0;
+    return 1;
+}
+
 // Drops what the groups inside a repeated group kept from passes before the last one, as
 // JavaScript does. Where PCRE2 ended the repetition with a pass that matched nothing, which
 // JavaScript would have refused, the last real pass is unknown and the captures stay.
@@ -214,6 +236,8 @@ std::shared_ptr<const MatchData> find_all(const Program& program, std::u16string
     if (!match || !context)
         return nullptr;
     pcre2_set_match_limit(context.get(), kMatchLimit);
+    if (!program.checks.empty())
+        pcre2_set_callout(context.get(), refuse_empty_pass, const_cast<Program*>(&program));
     if (pcre2_jit_stack* stack = thread_jit_stack())
         pcre2_jit_stack_assign(context.get(), nullptr, stack);
 

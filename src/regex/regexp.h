@@ -5,11 +5,13 @@
 // without the u flag: "." matches anything but CR, LF, U+2028 and U+2029; ^ and $ follow
 // Multiline; \s is JavaScript's white space; IgnoreCase folds letters beyond ASCII; Replace
 // understands $1..$99, $<name>, $&, $`, $' and $$; global matching steps past an empty match
-// by one character; the groups inside a repeated group report the last pass only. Known
-// differences from JavaScript: a repeated group may take a pass that matches nothing beyond its
-// lower bound (in "(.*?)?" the group takes its empty pass, where JavaScript would lengthen it or
-// skip it); a back reference sees what a group captured in an earlier pass of a repetition; and
-// lookbehind must have a fixed length in each alternative.
+// by one character; the groups inside a repeated group report the last pass only; a pass of a
+// repetition beyond its lower bound may not match nothing. Known differences from JavaScript: an
+// optional group takes a pass that matches nothing (in "(.*?)?" the group takes its empty pass,
+// where JavaScript would lengthen it or skip it); a repetition ends after a first pass that
+// matches nothing, and one with a lower bound of 2 or more may take an empty pass beyond it; a
+// back reference sees what a group captured in an earlier pass of a repetition; lookbehind must
+// have a fixed length in each alternative.
 //
 // Failures are values: a pattern that the engine rejects, or one that takes more than the match
 // limit on a subject, makes Execute give null and Replace give nothing. Nothing throws.

@@ -145,6 +145,11 @@ const Case kCases[] = {
     {"[^\\W]", "K", "gi"},
     // more repetition, anchors, classes and replacements
     {"(a*)+b", "b", "g"},
+    {"(a*)*b", "aab", "g"},
+    {"(\\s*\\w*)+", "ab cd", "g"},
+    {"(a|)+", "aab", "g"},
+    {"(?:|a)*", "aa", "g"},
+    {"(?:\\W*\\S*?){1,}x", "ab x", "g"},
     {"(a|b)*?c", "abc", "g"},
     {"^.*$", "a\r\nb", "gm"},
     {"[\\s]", "\u00a0", "g"},
@@ -376,9 +381,10 @@ TEST(RegExpDialect, MatchesLikeJavaScriptRegExp) {
     }
 }
 
-// Where PCRE2 cannot follow JavaScript: a group repeated with a lower bound of 0 may take a pass
-// that matches nothing, and a back reference sees what a group captured in an earlier pass of a
-// repetition (the captures reported afterwards are the last pass's only, as in JavaScript).
+// Where PCRE2 cannot follow JavaScript: an optional group takes a pass that matches nothing; a
+// repetition ends after a first pass that matches nothing, and one with a lower bound of 2 or
+// more may take an empty pass beyond it; a back reference sees what a group captured in an
+// earlier pass of a repetition (the captures reported afterwards are the last pass's only).
 TEST(RegExp, KnownDifferencesFromJavaScript) {
     struct Row {
         const char16_t* pattern;
@@ -388,8 +394,10 @@ TEST(RegExp, KnownDifferencesFromJavaScript) {
     } rows[] = {
         // JavaScript: the whole line, group "<a href=1>q"
         {u"</span>(.*?)?<a href=", u"</span><a href=1>q<a href=2", u"</span><a href=", u""},
-        // JavaScript: group "aa"
-        {u"(a*)*b", u"aab", u"aab", u""},
+        // JavaScript: "abc", the first pass empty and the later ones not
+        {u"(.*?)+", u"abc", u"", u""},
+        // JavaScript: group "a", the third pass refused
+        {u"(a?){2,}", u"aa", u"aa", u""},
         // JavaScript: "ab", the reference after the repetition finding group 1 forgotten
         {u"(?:(a)|b)+\\1", u"aba", u"aba", nullptr},
     };
