@@ -27,7 +27,8 @@ int main(int argc, char** argv) {
     Desktop* desktop = qt_desktop;
     if (const char* log = std::getenv("TAVELIN_TEXT_LOG")) {
         desktop = new LoggingDesktop(*qt_desktop, log);
-        desktop->on_content_changed(kAnswerBox, {}); // logged, nothing more
+        for (ControlName box : {kAnswerBox, kLinkBox})
+            desktop->on_content_changed(box, {}); // logged, nothing more
     }
     bind_events(*desktop, report_mailbox());
 

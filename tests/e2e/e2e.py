@@ -40,6 +40,7 @@ M1 = "硬币制作的&ldquo;硬币戒指&rdquo;是否允许出售？"
 MA1 = "不允许    "
 
 NGINX_CONF = """
+user root;
 worker_processes 1;
 pid {tmp}/nginx.pid;
 error_log {tmp}/nginx-error.log;
@@ -164,9 +165,13 @@ class World:
                     proc.kill()
 
     # ---- looking
+    def find_windows(self, name):
+        out = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", name],
+                             capture_output=True, text=True)
+        return out.stdout.split()
+
     def find_window(self, name):
-        out = subprocess.run(["xdotool", "search", "--name", name], capture_output=True, text=True)
-        ids = out.stdout.split()
+        ids = self.find_windows(name)
         return ids[0] if ids else None
 
     def entries(self, control):
@@ -219,7 +224,7 @@ class World:
         box = wait_for(lambda: self.find_window("^信息：$"), "a message box")
         self.xdo("windowfocus", "--sync", box)
         self.key("Return")
-        wait_for(lambda: not self.find_window("^信息：$"), "the message box to close")
+        wait_for(lambda: box not in self.find_windows("^信息：$"), "the message box to close")
 
     def next_question(self, how="F3"):
         before = len(self.entries("编辑框1"))

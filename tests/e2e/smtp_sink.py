@@ -38,7 +38,7 @@ def main():
     def authenticate(server, session, envelope, mechanism, auth_data):
         ok = (isinstance(auth_data, LoginPassword) and auth_data.login.decode() == args.account
               and auth_data.password.decode() == args.password)
-        return AuthResult(success=ok, handled=False)
+        return AuthResult(success=ok, handled=False, auth_data=auth_data)
 
     signal.pthread_sigmask(signal.SIG_BLOCK, {signal.SIGTERM, signal.SIGINT})
     controller = Controller(Saver(args.folder), hostname="127.0.0.1", port=args.port,
