@@ -25,6 +25,7 @@ using Range = std::pair<char32_t, char32_t>;
 
 constexpr char32_t kMaxCode = 0x10FFFF;
 constexpr std::uint32_t kMaxRepeat = 65535; // PCRE2's largest repeat count
+constexpr std::size_t kMaxCallouts = 255;   // numbered callouts PCRE2 offers
 
 // JavaScript's WhiteSpace and LineTerminator characters.
 const std::vector<Range>& white_space() {
@@ -406,12 +407,13 @@ private:
         // JavaScript forgets what the groups inside a repeated group captured at the start of
         // each pass; PCRE2 keeps it. Empty groups at the start and end of each pass mark where
         // the last pass lay, so that captures from before it can be dropped afterwards.
-        const bool track = repeated && inner > 0;
+        const bool track = repeated && (inner > 0 || kind == Kind::capture);
         // JavaScript refuses a pass beyond the lower bound that matches nothing and looks for a
         // longer one; PCRE2 takes it and ends the repetition. A callout at the end of each pass
         // refuses it here too (for lower bounds of 0 and 1; a "+" lets its first pass be empty,
         // known from a mark where the repetition began). Optional groups keep PCRE2's way.
-        const bool check = repeated && body_nullable && q->min <= 1 && checks_.size() < 255;
+        const bool check =
+            repeated && body_nullable && q->min <= 1 && result_.callouts.size() < kMaxCallouts;
         if (track || check) {
             const int start = new_marker();
             std::u16string before;
@@ -420,13 +422,14 @@ private:
                 const int entry = q->min == 1 ? new_marker() : -1;
                 if (entry >= 0)
                     before += marker_text(entry);
-                checks_.push_back({start, entry});
-                append_ascii(after, "(?C" + std::to_string(checks_.size()) + ")");
+                checks_.push_back({start, entry, result_.callouts.size()});
+                result_.callouts.emplace_back();
+                append_ascii(after, "(?C" + std::to_string(result_.callouts.size()) + ")");
             }
             before += u"(?:" + marker_text(start);
             if (track) {
                 Loop loop;
-                loop.first_group = captures_before + 1 + (kind == Kind::capture ? 1 : 0);
+                loop.first_group = captures_before + 1;
                 loop.last_group = captures_seen_;
                 for (std::size_t inside = loops_before; inside < loops_.size(); ++inside)
                     loop.inner_loops.push_back(inside);
@@ -460,6 +463,35 @@ private:
         out_ += char16_t(captures_seen_);
     }
 
+    // A back reference to JavaScript group n. Grouped, because PCRE2 fails a repeated reference to
+    // an unset group even where a single one matches empty. When the group lies in repeated
+    // groups, what it captured in an earlier pass of one of them counts as nothing, as in
+    // JavaScript: callouts choose between the reference and the empty text by the pass marks.
+    void write_reference(std::u16string& text, int n, const std::vector<int>& group_number,
+                         const std::vector<int>& marker_number) {
+        const std::string number = std::to_string(group_number[std::size_t(n)]);
+        std::vector<int> passes;
+        for (const Loop& loop : loops_) {
+            if (n >= loop.first_group && n <= loop.last_group)
+                passes.push_back(marker_number[std::size_t(loop.start_marker)]);
+        }
+        if (passes.empty() || result_.callouts.size() + 2 > kMaxCallouts) {
+            append_ascii(text, "(?:\\g{" + number + "})");
+            return;
+        }
+        using Kind = PcrePattern::Callout::Kind;
+        for (Kind kind : {Kind::reference_is_fresh, Kind::reference_is_stale}) {
+            PcrePattern::Callout callout;
+            callout.kind = kind;
+            callout.group = group_number[std::size_t(n)];
+            callout.pass_markers = passes;
+            result_.callouts.push_back(std::move(callout));
+        }
+        const std::size_t fresh = result_.callouts.size() - 1;
+        append_ascii(text, "(?:(?C" + std::to_string(fresh) + ")\\g{" + number + "}|(?C" +
+                               std::to_string(fresh + 1) + "))");
+    }
+
     // Gives every capturing group of the output its PCRE2 number, in the order they open, and
     // writes back references with those numbers.
     void resolve_numbers() {
@@ -484,7 +516,7 @@ private:
             if (c == kTagGroup || c == kTagMarker) {
                 ++i;
             } else if (c == kTagReference) {
-                append_ascii(text, std::to_string(group_number[out_[++i]]));
+                write_reference(text, out_[++i], group_number, marker_number);
             } else {
                 text += c;
             }
@@ -514,9 +546,11 @@ private:
             result_.loops.push_back(std::move(out));
         }
         for (const Check& check : checks_) {
-            result_.checks.push_back(
-                {marker_number[std::size_t(check.pass_marker)],
-                 check.entry_marker < 0 ? 0 : marker_number[std::size_t(check.entry_marker)]});
+            PcrePattern::Callout& callout = result_.callouts[check.callout];
+            callout.kind = PcrePattern::Callout::Kind::refuse_empty_pass;
+            callout.marker = marker_number[std::size_t(check.pass_marker)];
+            callout.entry_marker =
+                check.entry_marker < 0 ? 0 : marker_number[std::size_t(check.entry_marker)];
         }
     }
 
@@ -648,14 +682,11 @@ private:
         return true;
     }
 
-    // Grouped: PCRE2 fails a repeated reference to an unset group even where a single one
-    // matches empty. The number is the group's JavaScript number until resolve_numbers.
+    // Written out by resolve_numbers, once the groups and repetitions around it are known.
     void back_reference(int n) {
         nullable_ = true;
-        append_ascii(out_, "(?:\\g{");
         out_ += kTagReference;
         out_ += char16_t(n);
-        append_ascii(out_, "})");
     }
 
     bool named_reference() {
@@ -853,6 +884,7 @@ private:
     struct Check {
         int pass_marker = 0;
         int entry_marker = -1;
+        std::size_t callout = 0; // index in result_.callouts
     };
     std::vector<Check> checks_;
     int markers_ = 0;

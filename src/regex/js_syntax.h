@@ -29,14 +29,25 @@ struct PcrePattern {
     };
     std::vector<Loop> loops; ///< outer loops before the loops inside them
 
-    /// A repeated group whose passes must not be empty: callout number i + 1 ends each pass of
-    /// checks[i]. The pass is refused when it ends where pass_marker (its start) lies, unless
-    /// entry_marker is given and lies there too (the first pass of a "+").
-    struct Check {
-        int pass_marker = 0;
+    /// What callout number i + 1 (callouts[i]) decides.
+    struct Callout {
+        enum class Kind {
+            /// At the end of a pass of a repeated group: refused when the pass started here
+            /// (marker), unless entry_marker is given and lies here too (the first pass of a "+").
+            refuse_empty_pass,
+            /// Before a back reference to group: refused when group was captured before the
+            /// start of the current or last pass of one of the repetitions around it.
+            reference_is_fresh,
+            /// Before the empty alternative of that reference: refused unless it was.
+            reference_is_stale,
+        };
+        Kind kind = Kind::refuse_empty_pass;
+        int marker = 0;
         int entry_marker = 0; ///< 0 for none
+        int group = 0;
+        std::vector<int> pass_markers;
     };
-    std::vector<Check> checks;
+    std::vector<Callout> callouts;
 };
 
 /// The PCRE2 form of a JavaScript pattern; empty when JavaScript would reject the pattern.

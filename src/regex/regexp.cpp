@@ -23,7 +23,7 @@ struct Program {
     std::vector<std::pair<std::u16string, int>> names;
     std::vector<int> group_numbers; // PCRE2 number of each JavaScript group
     std::vector<regex_detail::PcrePattern::Loop> loops;
-    std::vector<regex_detail::PcrePattern::Check> checks;
+    std::vector<regex_detail::PcrePattern::Callout> callouts;
 
     Program() = default;
     Program(const Program&) = delete;
@@ -86,7 +86,7 @@ std::shared_ptr<const Program> compile(const std::u16string& pattern, bool ignor
     program->names = std::move(translated->names);
     program->group_numbers = std::move(translated->group_numbers);
     program->loops = std::move(translated->loops);
-    program->checks = std::move(translated->checks);
+    program->callouts = std::move(translated->callouts);
 
     std::unique_ptr<pcre2_compile_context, CompileContextFree> context(
         pcre2_compile_context_create(nullptr));
@@ -173,24 +173,36 @@ bool has_surrogates(std::u16string_view s) {
     return false;
 }
 
-// Called at the end of each pass of a repeated group that could match nothing: refuses (non-zero)
-// a pass that matched nothing, as JavaScript does, except the first pass of a "+".
-int refuse_empty_pass(pcre2_callout_block* block, void* data) {
-    const auto& checks = static_cast<const Program*>(data)->checks;
-    if (block->callout_number == 0 || block->callout_number > checks.size())
+// The callouts that the translated pattern holds (see PcrePattern::Callout): zero lets matching
+// go on, non-zero makes it back up.
+int decide(pcre2_callout_block* block, void* data) {
+    using Kind = regex_detail::PcrePattern::Callout::Kind;
+    const auto& callouts = static_cast<const Program*>(data)->callouts;
+    if (block->callout_number == 0 || block->callout_number > callouts.size())
         return 0;
-    const auto& check = checks[block->callout_number - 1];
+    const auto& callout = callouts[block->callout_number - 1];
     const auto start_of = [&](int number) {
         return static_cast<uint32_t>(number) < block->capture_top
                    ? block->offset_vector[2 * std::size_t(number)]
                    : PCRE2_UNSET;
     };
-    const PCRE2_SIZE pass = start_of(check.pass_marker);
-    if (pass == PCRE2_UNSET || pass != block->current_position)
-        return 0;
-    if (check.entry_marker != 0 && start_of(check.entry_marker) == pass)
-        return 0;
-    return 1;
+    if (callout.kind == Kind::refuse_empty_pass) {
+        const PCRE2_SIZE pass = start_of(callout.marker);
+        if (pass == PCRE2_UNSET || pass != block->current_position)
+            return 0;
+        if (callout.entry_marker != 0 && start_of(callout.entry_marker) == pass)
+            return 0;
+        return 1;
+    }
+    bool stale = false;
+    const PCRE2_SIZE group = start_of(callout.group);
+    if (group != PCRE2_UNSET) {
+        for (int marker : callout.pass_markers) {
+            const PCRE2_SIZE pass = start_of(marker);
+            stale = stale || (pass != PCRE2_UNSET && group < pass);
+        }
+    }
+    return (callout.kind == Kind::reference_is_fresh) == stale ? 1 : 0;
 }
 
 // Drops what the groups inside a repeated group kept from passes before the last one, as
@@ -236,8 +248,8 @@ std::shared_ptr<const MatchData> find_all(const Program& program, std::u16string
     if (!match || !context)
         return nullptr;
     pcre2_set_match_limit(context.get(), kMatchLimit);
-    if (!program.checks.empty())
-        pcre2_set_callout(context.get(), refuse_empty_pass, const_cast<Program*>(&program));
+    if (!program.callouts.empty())
+        pcre2_set_callout(context.get(), decide, const_cast<Program*>(&program));
     if (pcre2_jit_stack* stack = thread_jit_stack())
         pcre2_jit_stack_assign(context.get(), nullptr, stack);
 

@@ -9,9 +9,8 @@
 // repetition beyond its lower bound may not match nothing. Known differences from JavaScript: an
 // optional group takes a pass that matches nothing (in "(.*?)?" the group takes its empty pass,
 // where JavaScript would lengthen it or skip it); a repetition ends after a first pass that
-// matches nothing, and one with a lower bound of 2 or more may take an empty pass beyond it; a
-// back reference sees what a group captured in an earlier pass of a repetition; lookbehind must
-// have a fixed length in each alternative.
+// matches nothing, and one with a lower bound of 2 or more may take an empty pass beyond it;
+// lookbehind must have a fixed length in each alternative.
 //
 // Failures are values: a pattern that the engine rejects, or one that takes more than the match
 // limit on a subject, makes Execute give null and Replace give nothing. Nothing throws.
