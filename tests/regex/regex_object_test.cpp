@@ -303,6 +303,11 @@ TEST(RegexObject, SubjectReachesTheEngineAsTheCodePageConverterGivesIt) {
         "\xB0\x61"
         "c\n\x81",
     };
+    // Long enough to go to the converter in several batches.
+    std::string page;
+    for (int i = 0; i < 6000; ++i)
+        page += cp936("<p>题目") + std::to_string(i) + (i % 97 == 0 ? "\x81" : "") + "</p>\n";
+    subjects.push_back(page);
     std::mt19937 random(20240521);
     for (int i = 0; i < 300; ++i) {
         std::string bytes(random() % 40, ' ');

@@ -486,6 +486,14 @@ TEST(RegExp, EmptyMatchStepsOverWholeSurrogatePair) {
     EXPECT_EQ(starts, (std::vector<int>{0, 1, 3, 4}));
 }
 
+TEST(RegExp, SubjectWithLoneSurrogateFailsCleanly) {
+    RegExp re;
+    re.Global = true;
+    re.Pattern = u".";
+    EXPECT_EQ(re.Execute(std::u16string(u"ab") + char16_t(0xD800) + u"c"), nullptr);
+    EXPECT_FALSE(re.Replace(std::u16string(1, char16_t(0xDC00)), u"x").has_value());
+}
+
 TEST(RegExp, CollectionItemsOutOfRangeAreEmpty) {
     RegExp re;
     re.Pattern = u"(a)(b)?";
