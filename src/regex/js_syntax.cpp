@@ -12,6 +12,13 @@
 //   [^] []   anything, nothing
 // Lone surrogate units can never occur in a subject converted from code page 936, so escapes that
 // name them become "never matches" outside classes and are dropped inside them.
+//
+// Repetition needs more than syntax. JavaScript forgets the captures inside a repeated group at
+// the start of each pass and refuses a pass beyond the lower bound that matches nothing; PCRE2
+// does neither. Repeated groups therefore get empty marker groups at the start and end of each
+// pass; the matcher drops captures older than the last pass afterwards (PcrePattern::loops), and
+// callouts refuse empty passes and make back references to forgotten captures match nothing
+// (PcrePattern::callouts). Markers shift PCRE2's group numbers, so they are settled at the end.
 
 #include "regex/js_syntax.h"
 
