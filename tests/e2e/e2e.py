@@ -338,7 +338,12 @@ def scenario_close_while_fetching(w):
     w.key("F1")
     w.settle(1)
     w.close_window()
-    code = w.app.wait(30)
+    try:
+        code = w.app.wait(30)
+    except subprocess.TimeoutExpired:
+        if shutil.which("gdb"):
+            subprocess.run(["gdb", "-p", str(w.app.pid), "-batch", "-ex", "thread apply all bt 12"])
+        raise Failure("the program did not end after its window was closed")
     check(code == 0, f"the program ended with {code}")
 
 
@@ -380,7 +385,7 @@ def main():
     if os.geteuid() != 0 or not shutil.which("unshare"):
         print("SKIP: needs root and unshare for a private network")
         return 77
-    return subprocess.run(["unshare", "--mount", "--net", "--fork", sys.executable, __file__,
+    return subprocess.run(["unshare", "--mount", "--net", "--fork", "/usr/bin/python3", __file__,
                            "--inner", "--exe", args.exe, "--artifacts", args.artifacts,
                            args.scenario]).returncode
 
