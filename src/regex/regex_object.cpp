@@ -168,10 +168,14 @@ int RegexObject::match_count() const {
     return matches_ ? matches_->Count() : 0;
 }
 
+std::optional<Match> RegexObject::match_at(int n) const {
+    if (!matches_ || n < 1)
+        return std::nullopt;
+    return matches_->Item(n - 1);
+}
+
 Text RegexObject::match_text(int n, int* position) const {
-    std::optional<Match> match;
-    if (matches_)
-        match = matches_->Item(n - 1);
+    const std::optional<Match> match = match_at(n);
     const Text text = match ? to_text(match->Value()) : Text();
     if (position)
         *position = match ? byte_position(match->FirstIndex(), match->FirstIndex(), text) : -2;
@@ -179,12 +183,10 @@ Text RegexObject::match_text(int n, int* position) const {
 }
 
 Text RegexObject::submatch_text(int n, int k, int* position) const {
-    std::optional<Match> match;
-    if (matches_)
-        match = matches_->Item(n - 1);
+    const std::optional<Match> match = match_at(n);
     int index = -1;
     Text text;
-    if (match) {
+    if (match && k >= 1) {
         const SubMatchCollection groups = match->SubMatches();
         index = groups.ItemIndex(k - 1);
         if (const auto value = groups.Item(k - 1))

@@ -55,6 +55,7 @@ public:
     [[nodiscard]] int submatch_count() const;
 
 private:
+    std::optional<Match> match_at(int n) const;
     int byte_position(int unit_index, int first_index, const Text& found) const;
 
     std::shared_ptr<RegExp> engine_;
