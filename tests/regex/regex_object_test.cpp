@@ -1,9 +1,11 @@
 #include "regex/regex_object.h"
 #include "runtime/codepage.h"
 
+#include <atomic>
 #include <gtest/gtest.h>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tavelin {
@@ -350,6 +352,33 @@ TEST(RegexObject, ManyMatchesOnALargePage) {
     EXPECT_EQ(regex.submatch_text(4321, 1), cp936("第4320题"));
     EXPECT_EQ(regex.submatch_text(5000, 1), cp936("第4999题"));
     EXPECT_EQ(regex.submatch_text(5001, 1), "");
+}
+
+TEST(RegexObject, ObjectsOnSeveralThreadsWorkAtOnce) {
+    // Each fetch thread has its own object; compiled patterns are shared between them.
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t, &wrong] {
+            std::string page;
+            for (int i = 0; i < 200 + t; ++i)
+                page += cp936("</span>题") + std::to_string(i) + "<a href=#>\n";
+            for (int round = 0; round < 30; ++round) {
+                RegexObject regex;
+                regex.execute(kQuestionPattern, page);
+                if (regex.match_count() != 200 + t ||
+                    regex.submatch_text(200 + t, 1) != cp936("题") + std::to_string(199 + t))
+                    ++wrong;
+                RegexObject other;
+                other.execute("(\\d)+", page);
+                if (other.match_count() != 200 + t)
+                    ++wrong;
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 } // namespace
