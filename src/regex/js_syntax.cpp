@@ -427,9 +427,18 @@ private:
             std::u16string after;
             if (check) {
                 const int entry = q->min == 1 ? new_marker() : -1;
-                if (entry >= 0)
+                int first_try = -1;
+                if (entry >= 0 && !q->lazy && q->max > kMaxRepeat) {
+                    // JavaScript follows an empty first pass with more passes, which PCRE2 will
+                    // not; without an upper bound those come to the same as a non-empty first
+                    // pass. So a greedy "+" first tries with every pass non-empty (first_try
+                    // set), and only when that fails once more with an empty first pass allowed.
+                    first_try = new_marker();
+                    before += u"(?:" + marker_text(first_try) + u"|" + marker_text(entry) + u")";
+                } else if (entry >= 0) {
                     before += marker_text(entry);
-                checks_.push_back({start, entry, result_.callouts.size()});
+                }
+                checks_.push_back({start, entry, first_try, result_.callouts.size()});
                 result_.callouts.emplace_back();
                 append_ascii(after, "(?C" + std::to_string(result_.callouts.size()) + ")");
             }
@@ -558,6 +567,8 @@ private:
             callout.marker = marker_number[std::size_t(check.pass_marker)];
             callout.entry_marker =
                 check.entry_marker < 0 ? 0 : marker_number[std::size_t(check.entry_marker)];
+            callout.first_try_marker =
+                check.first_try_marker < 0 ? 0 : marker_number[std::size_t(check.first_try_marker)];
         }
     }
 
@@ -891,6 +902,7 @@ private:
     struct Check {
         int pass_marker = 0;
         int entry_marker = -1;
+        int first_try_marker = -1;
         std::size_t callout = 0; // index in result_.callouts
     };
     std::vector<Check> checks_;

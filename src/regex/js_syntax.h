@@ -33,7 +33,9 @@ struct PcrePattern {
     struct Callout {
         enum class Kind {
             /// At the end of a pass of a repeated group: refused when the pass started here
-            /// (marker), unless entry_marker is given and lies here too (the first pass of a "+").
+            /// (marker), unless entry_marker is given and lies here too (the first pass of a "+")
+            /// and first_try_marker, if given, does not (the first try of a greedy "+" refuses
+            /// every empty pass).
             refuse_empty_pass,
             /// Before a back reference to group: refused when group was captured before the
             /// start of the current or last pass of one of the repetitions around it.
@@ -43,7 +45,8 @@ struct PcrePattern {
         };
         Kind kind = Kind::refuse_empty_pass;
         int marker = 0;
-        int entry_marker = 0; ///< 0 for none
+        int entry_marker = 0;     ///< 0 for none
+        int first_try_marker = 0; ///< 0 for none
         int group = 0;
         std::vector<int> pass_markers;
     };

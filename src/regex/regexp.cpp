@@ -190,9 +190,9 @@ int decide(pcre2_callout_block* block, void* data) {
         const PCRE2_SIZE pass = start_of(callout.marker);
         if (pass == PCRE2_UNSET || pass != block->current_position)
             return 0;
-        if (callout.entry_marker != 0 && start_of(callout.entry_marker) == pass)
-            return 0;
-        return 1;
+        if (callout.entry_marker == 0 || start_of(callout.entry_marker) != pass)
+            return 1;
+        return callout.first_try_marker != 0 && start_of(callout.first_try_marker) == pass ? 1 : 0;
     }
     bool stale = false;
     const PCRE2_SIZE group = start_of(callout.group);
