@@ -8,9 +8,9 @@
 // by one character; the groups inside a repeated group report the last pass only; a pass of a
 // repetition beyond its lower bound may not match nothing. Known differences from JavaScript: an
 // optional group takes a pass that matches nothing (in "(.*?)?" the group takes its empty pass,
-// where JavaScript would lengthen it or skip it); a repetition ends after a first pass that
-// matches nothing, and one with a lower bound of 2 or more may take an empty pass beyond it;
-// lookbehind must have a fixed length in each alternative.
+// where JavaScript would lengthen it or skip it); a lazy or bounded repetition ends after a
+// first pass that matches nothing, and one with a lower bound of 2 or more may take an empty pass
+// beyond it; lookbehind must have a fixed length in each alternative.
 //
 // Failures are values: a pattern that the engine rejects, or one that takes more than the match
 // limit on a subject, makes Execute give null and Replace give nothing. Nothing throws.
