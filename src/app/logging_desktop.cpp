@@ -2,6 +2,8 @@
 
 #include "runtime/codepage.h"
 
+#include <cstdlib>
+
 namespace tavelin {
 
 LoggingDesktop::LoggingDesktop(Desktop& inner, const char* path)
@@ -87,6 +89,7 @@ Bytes LoggingDesktop::read_web_file(const Text& address) { return inner_.read_we
 void LoggingDesktop::fatal_error(const Text& message) {
     log("错误", message);
     inner_.fatal_error(message);
+    std::_Exit(-1); // not reached: the compiler cannot see through the virtual call
 }
 
 } // namespace tavelin
