@@ -1,9 +1,9 @@
-// The only file that talks to PCRE2 (16-bit library, JIT where the machine has it).
+// The only file that talks to PCRE2 (16-bit library, JIT where the machine has it; the build
+// sets PCRE2_CODE_UNIT_WIDTH to 16).
 #include "regex/regexp.h"
 
 #include "regex/js_syntax.h"
 
-#define PCRE2_CODE_UNIT_WIDTH 16
 #include <algorithm>
 #include <climits>
 #include <cstdint>
