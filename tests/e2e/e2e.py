@@ -27,6 +27,7 @@ TWO = "http://exam.tavelin.example/exam/exam-two-7.htm"
 LOGIN = "http://exam.tavelin.example/login.htm"
 MEMBERS = "http://exam.tavelin.example/members/exam-member-7.htm"
 SLOW = "http://exam.tavelin.example/slow/exam-slow-7.htm"
+SETTER = "http://exam.tavelin.example/exam/exam-setter-7.htm"
 MARKER = "    "
 
 Q1 = "以下不能发布在护肤品类目下的商品是？"
@@ -46,7 +47,8 @@ pid {tmp}/nginx.pid;
 error_log {tmp}/nginx-error.log;
 events {{ worker_connections 64; }}
 http {{
-    access_log {tmp}/nginx-access.log;
+    log_format cookies '$http_user_agent|$http_cookie|$request_uri';
+    access_log {tmp}/nginx-access.log cookies;
     client_body_temp_path {tmp}/body; proxy_temp_path {tmp}/proxy;
     fastcgi_temp_path {tmp}/fastcgi; uwsgi_temp_path {tmp}/uwsgi; scgi_temp_path {tmp}/scgi;
     types {{ text/html html htm; }}
@@ -56,6 +58,7 @@ http {{
         listen 127.0.0.1:80;
         root {site};
         location = /login.htm {{ add_header Set-Cookie "session=member; Path=/"; }}
+        location = /exam/exam-setter-7.htm {{ add_header Set-Cookie "fetched=yes; Path=/"; }}
         location /members/ {{ if ($cookie_session != "member") {{ return 403; }} }}
         location /slow/ {{ limit_rate 2k; }}
     }}
@@ -188,6 +191,10 @@ class World:
         entries = self.entries(control)
         return entries[-1] if entries else ""
 
+    def access_log(self):
+        path = self.tmp / "nginx-access.log"
+        return path.read_text(errors="replace").splitlines() if path.exists() else []
+
     def messages(self):
         return self.entries("信息：")
 
@@ -314,6 +321,15 @@ def scenario_login_cookie(w):
     w.next_question("F3")
     wait_for(lambda: w.text("编辑框1") == M1, "the members' question (entities kept)")
     wait_for(lambda: w.text("编辑框2") == MA1, "its answer with its four spaces")
+
+    # The other way: a cookie the download receives is sent by the browser box afterwards.
+    w.type_link(SETTER)
+    w.next_question("F3")
+    wait_for(lambda: w.text("编辑框1") == T2, "the setter page's second question")
+    w.settle()
+    w.click_button("按钮2")
+    wait_for(lambda: any("QtWebEngine" in line and "fetched=yes" in line and "exam-setter" in line
+                         for line in w.access_log()), "the browser box to send the fetched cookie")
 
 
 def scenario_send_link(w):
