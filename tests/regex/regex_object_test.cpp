@@ -354,6 +354,20 @@ TEST(RegexObject, ManyMatchesOnALargePage) {
     EXPECT_EQ(regex.submatch_text(5001, 1), "");
 }
 
+TEST(RegexObject, MinifiedPageWithSpansAfterTheLastLinkStillMatches) {
+    // All on one line: every closing span after the last link makes the search run to the end
+    // of the page before it gives up on that span.
+    std::string page;
+    for (int i = 0; i < 1000; ++i)
+        page += cp936("<li><span>") + std::to_string(i) + cp936("</span>题目<a href=#>答</a></li>");
+    for (int i = 0; i < 400; ++i)
+        page += "<div class=n><span>" + std::to_string(i) +
+                "</span><a name=" + std::string(150, 'x') + "></a></div>";
+    RegexObject regex;
+    ASSERT_TRUE(regex.execute(kQuestionPattern, page));
+    EXPECT_EQ(regex.match_count(), 1000);
+}
+
 TEST(RegexObject, ObjectsOnSeveralThreadsWorkAtOnce) {
     // Each fetch thread has its own object; compiled patterns are shared between them.
     std::vector<std::thread> threads;
