@@ -41,9 +41,10 @@ Text exam_page() {
     const Text known = cp936("以下不能发布在护肤品类目下的商品是？");
     Text page = cp936("<html><head><title>卖家规则考试</title></head><body>\n");
     for (int i = 0; page.size() < 200 * 1024; ++i) {
-        const Text question = i == 0 ? known : cp936("第") + std::to_string(i) + cp936("题：这是一道考题？");
-        page += concat_text("<div class=\"q\"><span class=\"n\">", std::to_string(i + 1), ".</span>",
-                            question, "<a href=\"/rule/", std::to_string(i), "\">",
+        const Text question =
+            i == 0 ? known : cp936("第") + std::to_string(i) + cp936("题：这是一道考题？");
+        page += concat_text("<div class=\"q\"><span class=\"n\">", std::to_string(i + 1),
+                            ".</span>", question, "<a href=\"/rule/", std::to_string(i), "\">",
                             cp936("规则详情"), "</a></div>\n<p>",
                             cp936("考试说明：请仔细阅读题目后选择正确答案。"), "</p>\n");
     }
@@ -60,8 +61,11 @@ int main() {
     const Text url = server.url("/exam/exam-bench-7.htm");
 
     test::FakeDesktop desktop;
-    const ReportMailbox mailbox{.server = "127.0.0.1", .address = "r@t.example", .password = "x",
-                                .port = test::unused_loopback_port(), .reply_timeout_ms = 200};
+    const ReportMailbox mailbox{.server = "127.0.0.1",
+                                .address = "r@t.example",
+                                .password = "x",
+                                .port = test::unused_loopback_port(),
+                                .reply_timeout_ms = 200};
     desktop.on_content_changed(kQuestionBox, [&] { lookup_answer(desktop, mailbox); });
     desktop.on_click(kNextButton, [&] { next_question(desktop); });
     desktop.on_click(kGoToExamButton, [&] { go_to_exam_page(desktop); });
@@ -85,9 +89,8 @@ int main() {
         (void)regex.submatch_text(1, 1);
     });
     const Text question = cp936("以下不能发布在护肤品类目下的商品是？");
-    const double lookup = median_ms(kRuns, [&] {
-        (void)AnswerCatalogue::instance().find_answer(question);
-    });
+    const double lookup =
+        median_ms(kRuns, [&] { (void)AnswerCatalogue::instance().find_answer(question); });
     std::printf("page %zu bytes, %d runs, medians:\n", page.size(), kRuns);
     std::printf("  whole road   %8.3f ms\n", whole);
     std::printf("  download     %8.3f ms\n", download);

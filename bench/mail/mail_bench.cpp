@@ -5,6 +5,7 @@
 #include "mail/aiosmtpd_process.h"
 #include "mail/smtp.h"
 #include "runtime/codepage.h"
+#include "support/child_process.h"
 
 #include <algorithm>
 #include <chrono>
@@ -35,33 +36,14 @@ public:
             std::snprintf(two, sizeof two, "%02x", c);
             hex += two;
         }
-        int to_child[2];
-        int from_child[2];
-        if (::pipe2(to_child, O_CLOEXEC) != 0 || ::pipe2(from_child, O_CLOEXEC) != 0) {
+        const test::PipedChild child =
+            test::spawn_piped({"/usr/bin/python3", TAVELIN_SOURCE_DIR "/bench/mail/smtplib_send.py",
+                               std::to_string(port), kMailbox, kPassword, hex});
+        if (child.pid < 0)
             std::exit(1);
-        }
-        std::vector<std::string> args = {"/usr/bin/python3",
-                                         TAVELIN_SOURCE_DIR "/bench/mail/smtplib_send.py",
-                                         std::to_string(port),
-                                         kMailbox,
-                                         kPassword,
-                                         hex};
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(to_child[0], 0);
-            ::dup2(from_child[1], 1);
-            std::vector<char*> argv;
-            for (std::string& a : args) {
-                argv.push_back(a.data());
-            }
-            argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        ::close(to_child[0]);
-        ::close(from_child[1]);
-        to_ = ::fdopen(to_child[1], "w");
-        from_ = ::fdopen(from_child[0], "r");
+        pid_ = child.pid;
+        to_ = ::fdopen(child.to_child, "w");
+        from_ = ::fdopen(child.from_child, "r");
     }
     ~Smtplib() {
         std::fclose(to_);

@@ -52,7 +52,9 @@ void LoggingDesktop::on_content_changed(ControlName control, Handler handler) {
 void LoggingDesktop::on_feedback(ControlName control, FeedbackHandler handler) {
     inner_.on_feedback(control, std::move(handler));
 }
-Text LoggingDesktop::get_text(ControlName control) { return inner_.get_text(control); }
+Text LoggingDesktop::get_text(ControlName control) {
+    return inner_.get_text(control);
+}
 void LoggingDesktop::set_text(ControlName control, const Text& text) {
     inner_.set_text(control, text);
 }
@@ -74,7 +76,9 @@ void LoggingDesktop::show_message(const Text& message) {
 bool LoggingDesktop::load_window(ControlName window, bool modal) {
     return inner_.load_window(window, modal);
 }
-NativeHandle LoggingDesktop::window_handle(ControlName name) { return inner_.window_handle(name); }
+NativeHandle LoggingDesktop::window_handle(ControlName name) {
+    return inner_.window_handle(name);
+}
 int LoggingDesktop::register_hot_key(NativeHandle window, NativeHandle label, int modifiers,
                                      int virtual_key) {
     const int id = inner_.register_hot_key(window, label, modifiers, virtual_key);
@@ -84,8 +88,12 @@ int LoggingDesktop::register_hot_key(NativeHandle window, NativeHandle label, in
 bool LoggingDesktop::start_thread(std::function<void()> routine) {
     return inner_.start_thread(std::move(routine));
 }
-void LoggingDesktop::open_address(const Text& address) { inner_.open_address(address); }
-Bytes LoggingDesktop::read_web_file(const Text& address) { return inner_.read_web_file(address); }
+void LoggingDesktop::open_address(const Text& address) {
+    inner_.open_address(address);
+}
+Bytes LoggingDesktop::read_web_file(const Text& address) {
+    return inner_.read_web_file(address);
+}
 void LoggingDesktop::fatal_error(const Text& message) {
     log("错误", message);
     inner_.fatal_error(message);

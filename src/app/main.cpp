@@ -9,7 +9,6 @@
 #include "runtime/codepage.h"
 
 #include <QApplication>
-
 #include <cstdio>
 #include <cstdlib>
 

@@ -77,8 +77,8 @@ QWebEngineProfile* profile() {
                 if (!g_profile)
                     return;
                 auto [qc, origin] = to_qt(c);
-                const bool expired = c.expires != 0 &&
-                                     c.expires <= QDateTime::currentSecsSinceEpoch();
+                const bool expired =
+                    c.expires != 0 && c.expires <= QDateTime::currentSecsSinceEpoch();
                 if (expired)
                     g_profile->cookieStore()->deleteCookie(qc, origin);
                 else

@@ -4,10 +4,8 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
-
-#include <windows.h>
-
 #include <vector>
+#include <windows.h>
 
 namespace tavelin {
 namespace {
@@ -62,6 +60,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<HotKeys> HotKeys::create() { return std::make_unique<WindowsHotKeys>(); }
+std::unique_ptr<HotKeys> HotKeys::create() {
+    return std::make_unique<WindowsHotKeys>();
+}
 
 } // namespace tavelin

@@ -5,18 +5,16 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
-
-#include <xcb/xcb.h>
-#include <xcb/xcb_keysyms.h>
-
 #include <cstdlib>
 #include <vector>
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
 
 namespace tavelin {
 namespace {
 
-constexpr std::uint16_t kIgnoredModifiers[] = {
-    0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2, XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2};
+constexpr std::uint16_t kIgnoredModifiers[] = {0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2,
+                                               XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2};
 
 // Windows virtual-key codes to X keysyms, for the keys a user may register.
 xcb_keysym_t keysym_of(int virtual_key) {
@@ -94,8 +92,7 @@ public:
         auto* press = static_cast<xcb_key_press_event_t*>(message);
         if (press->event != root_)
             return false;
-        const std::uint16_t state =
-            press->state & ~(XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2) & 0xFF;
+        const std::uint16_t state = press->state & ~(XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2) & 0xFF;
         for (const Key& key : keys_) {
             if (key.code == press->detail && key.modifiers == state) {
                 key.pressed();

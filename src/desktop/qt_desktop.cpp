@@ -19,7 +19,6 @@
 #include <QTextEdit>
 #include <QThread>
 #include <QUrl>
-
 #include <cstdlib>
 #include <thread>
 
@@ -54,7 +53,9 @@ QtDesktop::QtDesktop(std::vector<WindowSpec> windows)
                                 QStringLiteral("Noto Sans CJK SC")});
 }
 
-QtDesktop::~QtDesktop() { close_all(); }
+QtDesktop::~QtDesktop() {
+    close_all();
+}
 
 void QtDesktop::close_all() {
     closing_ = true;
@@ -206,6 +207,15 @@ void QtDesktop::show_message(const Text& message) {
     });
 }
 
+void QtDesktop::connect_click(QPushButton* button, const std::string& control) {
+    QObject::connect(button, &QPushButton::clicked, button, [this, control] {
+        if (auto it = clicks_.find(control); it != clicks_.end() && it->second) {
+            Handler handler = it->second; // a handler may rebind while it runs
+            handler();
+        }
+    });
+}
+
 QWidget* QtDesktop::build_control(const ControlSpec& spec, QWidget* parent) {
     QWidget* control = nullptr;
     const std::string name = spec.name;
@@ -242,12 +252,7 @@ QWidget* QtDesktop::build_control(const ControlSpec& spec, QWidget* parent) {
         break;
     case ControlKind::Button: {
         auto* button = new QPushButton(display_text(spec.text), parent);
-        QObject::connect(button, &QPushButton::clicked, button, [this, name] {
-            if (auto it = clicks_.find(name); it != clicks_.end() && it->second) {
-                Handler handler = it->second;
-                handler();
-            }
-        });
+        connect_click(button, name);
         control = button;
         break;
     }
@@ -256,12 +261,7 @@ QWidget* QtDesktop::build_control(const ControlSpec& spec, QWidget* parent) {
         button->setFlat(true);
         button->setIcon(QIcon(name_qstring(spec.picture)));
         button->setIconSize(QSize(spec.width, spec.height));
-        QObject::connect(button, &QPushButton::clicked, button, [this, name] {
-            if (auto it = clicks_.find(name); it != clicks_.end() && it->second) {
-                Handler handler = it->second;
-                handler();
-            }
-        });
+        connect_click(button, name);
         control = button;
         break;
     }
@@ -396,7 +396,9 @@ void QtDesktop::open_address(const Text& address) {
     on_ui([&] { QDesktopServices::openUrl(QUrl(to_qstring(address))); });
 }
 
-Bytes QtDesktop::read_web_file(const Text& address) { return read_web_file_plain(address); }
+Bytes QtDesktop::read_web_file(const Text& address) {
+    return read_web_file_plain(address);
+}
 
 void QtDesktop::fatal_error(const Text& message) {
     const Text text = concat_text(cp936("运行时出错!\r\n\r\n错误信息："), message, "\r\n");

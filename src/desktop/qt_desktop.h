@@ -12,6 +12,7 @@
 #include <string>
 
 class QObject;
+class QPushButton;
 class QWidget;
 
 namespace tavelin {
@@ -54,6 +55,7 @@ private:
     bool on_ui(const std::function<void()>& routine);
     QWidget* build_window(const WindowSpec& spec);
     QWidget* build_control(const ControlSpec& spec, QWidget* parent);
+    void connect_click(QPushButton* button, const std::string& control);
     void fire_changed(const std::string& control);
     void fire_feedback(NativeHandle label, int id);
 

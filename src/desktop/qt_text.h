@@ -9,7 +9,8 @@ namespace tavelin {
 
 inline QString to_qstring(std::string_view cp936) {
     const std::u16string units = codepage::utf16_from_cp936(cp936);
-    return QString(reinterpret_cast<const QChar*>(units.data()), static_cast<qsizetype>(units.size()));
+    return QString(reinterpret_cast<const QChar*>(units.data()),
+                   static_cast<qsizetype>(units.size()));
 }
 
 inline Text from_qstring(const QString& text) {

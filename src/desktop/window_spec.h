@@ -15,14 +15,14 @@ struct ControlSpec {
     std::string name; ///< object name, UTF-8 ("编辑框1")
     ControlKind kind = ControlKind::Label;
     int x = 0, y = 0, width = 0, height = 0;
-    Text text;             ///< initial text, caption, or the browser's start address (code page 936)
-    std::string picture;   ///< Qt resource path of a picture or animation
-    std::string font;      ///< font family; empty for the default font
-    int font_pixels = 0;   ///< character height in pixels; 0 for the default
-    bool enabled = true;   ///< false: display only, the user can neither type nor select
+    Text text;           ///< initial text, caption, or the browser's start address (code page 936)
+    std::string picture; ///< Qt resource path of a picture or animation
+    std::string font;    ///< font family; empty for the default font
+    int font_pixels = 0; ///< character height in pixels; 0 for the default
+    bool enabled = true; ///< false: display only, the user can neither type nor select
     bool multiline = false;
     bool centred = false;
-    bool border = true;    ///< edit boxes: sunken border
+    bool border = true; ///< edit boxes: sunken border
     bool hand_cursor = false;
 };
 

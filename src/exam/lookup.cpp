@@ -8,7 +8,8 @@ namespace tavelin {
 void lookup_answer(Desktop& desktop, const ReportMailbox& mailbox) {
     // One read and an index give the same answer as scanning every entry in order with the last
     // match winning.
-    if (std::optional<Text> answer = AnswerCatalogue::instance().find_answer(desktop.get_text(kQuestionBox)))
+    if (std::optional<Text> answer =
+            AnswerCatalogue::instance().find_answer(desktop.get_text(kQuestionBox)))
         desktop.set_text(kAnswerBox, *answer);
     no_answer_test(desktop, mailbox);
 }

@@ -15,7 +15,9 @@ std::atomic<std::int32_t> g_question_counter{0};
 
 } // namespace
 
-std::int32_t question_counter() { return g_question_counter.load(); }
+std::int32_t question_counter() {
+    return g_question_counter.load();
+}
 
 void go_to_exam_page(Desktop& desktop) {
     desktop.set_address(kBrowserBox, desktop.get_text(kLinkBox));

@@ -8,7 +8,9 @@
 namespace tavelin {
 namespace {
 
-bool holds_marker(Desktop& desktop) { return desktop.get_text(kAnswerBox) == kNoAnswerMarker; }
+bool holds_marker(Desktop& desktop) {
+    return desktop.get_text(kAnswerBox) == kNoAnswerMarker;
+}
 
 // The buttons announce the mail before sending it; a mail that then fails must not pass for
 // sent, so the user hears of it.

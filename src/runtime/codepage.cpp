@@ -2,11 +2,10 @@
 // code page: 0x80 is the euro sign and characters it cannot map become '?'.
 #include "runtime/codepage.h"
 
+#include <memory>
 #include <unicode/ucnv.h>
 #include <unicode/unorm2.h>
 #include <unicode/ustring.h>
-
-#include <memory>
 
 namespace tavelin::codepage {
 namespace {
@@ -28,8 +27,12 @@ Converter open_cp936() {
     return conv;
 }
 
-const UChar* as_uchar(std::u16string_view s) { return reinterpret_cast<const UChar*>(s.data()); }
-UChar* as_uchar(std::u16string& s) { return reinterpret_cast<UChar*>(s.data()); }
+const UChar* as_uchar(std::u16string_view s) {
+    return reinterpret_cast<const UChar*>(s.data());
+}
+UChar* as_uchar(std::u16string& s) {
+    return reinterpret_cast<UChar*>(s.data());
+}
 
 std::u16string compose(std::u16string_view in) {
     UErrorCode status = U_ZERO_ERROR;
@@ -120,6 +123,8 @@ std::string utf8_from_cp936(std::string_view cp936) {
     return utf8_from_utf16(utf16_from_cp936(cp936));
 }
 
-Bytes cp936_from_utf8(std::string_view utf8) { return cp936_from_utf16(utf16_from_utf8(utf8)); }
+Bytes cp936_from_utf8(std::string_view utf8) {
+    return cp936_from_utf16(utf16_from_utf8(utf8));
+}
 
 } // namespace tavelin::codepage

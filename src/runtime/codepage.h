@@ -26,5 +26,7 @@ namespace tavelin::codepage {
 
 namespace tavelin {
 /// A code page 936 text from a UTF-8 literal: the one way Chinese literals enter the program.
-[[nodiscard]] inline Text cp936(std::string_view utf8) { return codepage::cp936_from_utf8(utf8); }
+[[nodiscard]] inline Text cp936(std::string_view utf8) {
+    return codepage::cp936_from_utf8(utf8);
+}
 } // namespace tavelin

@@ -1,5 +1,4 @@
 #include "app/windows.h"
-
 #include "desktop/qt_desktop.h"
 #include "desktop/qt_text.h"
 #include "exam/controls.h"
@@ -11,7 +10,6 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QTextEdit>
-
 #include <gtest/gtest.h>
 
 namespace tavelin {
@@ -37,7 +35,11 @@ const Expected kControls[] = {
     {"按钮2", "QPushButton", {808, 0, 80, 48}, "转到该考试页", 0},
     {"编辑框链接", "QLineEdit", {304, 8, 489, 22}, nullptr, 0},
     {"编辑框1", "QTextEdit", {88, 48, 312, 64}, nullptr, 16},
-    {"按钮6", "QPushButton", {400, 152, 400, 32}, "若该问题没有答案！请按此键！我们将尽快更新数据库", 0},
+    {"按钮6",
+     "QPushButton",
+     {400, 152, 400, 32},
+     "若该问题没有答案！请按此键！我们将尽快更新数据库",
+     0},
     {"按钮5", "QPushButton", {712, 32, 88, 32}, "提示", 0},
     {"按钮1", "QPushButton", {824, 56, 120, 120}, "下一题\nF3", 29},
     {"按钮4", "QPushButton", {552, 32, 120, 32}, "发送链接请求代考", 0},
@@ -77,8 +79,9 @@ TEST(MainWindow, ControlsAreBuiltFromTheTableInOrder) {
                                      : qobject_cast<QLabel*>(c)->text();
             EXPECT_EQ(text, QString::fromUtf8(e.caption));
         }
-        if (e.font_pixels)
+        if (e.font_pixels) {
             EXPECT_EQ(c->font().pixelSize(), e.font_pixels);
+        }
     }
 }
 
@@ -98,9 +101,10 @@ TEST(MainWindow, DisplayBoxesAndLinkBox) {
     ASSERT_NE(link, nullptr);
     EXPECT_TRUE(link->isEnabled());
     EXPECT_TRUE(link->hasFrame());
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^https?://[^/]+/exam/exam-[0-9a-f]{32}-7\\.htm\\?spm="))
-                    .match(link->text())
-                    .hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^https?://[^/]+/exam/exam-[0-9a-f]{32}-7\\.htm\\?spm="))
+            .match(link->text())
+            .hasMatch())
         << link->text().toStdString();
     EXPECT_EQ(desktop.get_text(kLinkBox), from_qstring(link->text()));
     for (ControlName name : {kNextButton, kNextButtonTwin})

@@ -1,5 +1,4 @@
 #include "desktop/qt_desktop.h"
-
 #include "runtime/codepage.h"
 
 #include <QApplication>
@@ -11,25 +10,26 @@
 #include <QTextEdit>
 #include <QThread>
 #include <QTimer>
-
-#include <gtest/gtest.h>
-#include <xcb/xcb.h>
-#include <xcb/xcb_keysyms.h>
-
 #include <atomic>
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <thread>
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
 
 namespace tavelin {
 namespace {
 
-bool have_x11() { return QGuiApplication::platformName() == QStringLiteral("xcb"); }
+bool have_x11() {
+    return QGuiApplication::platformName() == QStringLiteral("xcb");
+}
 
 void xdotool(const std::string& args) {
     ASSERT_EQ(std::system(("xdotool " + args).c_str()), 0) << args;
 }
 
-ControlSpec spec(const char* name, ControlKind kind, int x, int y, int w, int h, bool multiline = false) {
+ControlSpec spec(const char* name, ControlKind kind, int x, int y, int w, int h,
+                 bool multiline = false) {
     ControlSpec c;
     c.name = name;
     c.kind = kind;
@@ -128,10 +128,10 @@ TEST_F(QtDesktopTest, ModalWindowBlocksTheOthersUntilClosed) {
     desktop.on_click("按钮", [&] { ++clicks; });
     QWidget* main = desktop.widget("主窗口");
     main->show();
-    QTest::qWaitForWindowExposed(main);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
     const QPoint button = desktop.widget("按钮")->mapToGlobal(QPoint(40, 15));
-    const std::string click = "mousemove " + std::to_string(button.x()) + " " +
-                              std::to_string(button.y()) + " click 1";
+    const std::string click =
+        "mousemove " + std::to_string(button.x()) + " " + std::to_string(button.y()) + " click 1";
 
     bool blocked_click_ran = false;
     QTimer::singleShot(300, [&] {
@@ -175,7 +175,7 @@ TEST_F(QtDesktopTest, HotKeyReachesTheLabelWhateverHasTheFocusAndNotTheFocusedWi
     KeyWatcher watcher;
     other.installEventFilter(&watcher);
     other.show();
-    QTest::qWaitForWindowExposed(&other);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
     xdotool("windowfocus --sync " + std::to_string(other.winId()));
 
     xdotool("key F3");
@@ -192,7 +192,7 @@ TEST_F(QtDesktopTest, HotKeyReachesTheLabelWhateverHasTheFocusAndNotTheFocusedWi
         EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
         EXPECT_EQ(box->buttons().size(), 1);
         xdotool("key F3");
-        QTest::qWaitFor([&] { return feedback.size() == 2; }, 3000);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return feedback.size() == 2; }, 3000));
         box->buttons().front()->click();
     });
     desktop.show_message(cp936("提示内容"));
@@ -209,9 +209,9 @@ TEST_F(QtDesktopTest, KeyHeldByAnotherProgramIsRefusedAndTheOtherKeyStillWorks) 
     xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(other);
     xcb_keycode_t* f1 = xcb_key_symbols_get_keycode(symbols, 0xFFBE);
     ASSERT_NE(f1, nullptr);
-    xcb_generic_error_t* error = xcb_request_check(
-        other, xcb_grab_key_checked(other, 1, root, 0, f1[0], XCB_GRAB_MODE_ASYNC,
-                                    XCB_GRAB_MODE_ASYNC));
+    xcb_generic_error_t* error =
+        xcb_request_check(other, xcb_grab_key_checked(other, 1, root, 0, f1[0], XCB_GRAB_MODE_ASYNC,
+                                                      XCB_GRAB_MODE_ASYNC));
     ASSERT_EQ(error, nullptr);
     std::free(f1);
     xcb_key_symbols_free(symbols);

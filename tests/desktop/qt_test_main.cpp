@@ -1,10 +1,8 @@
 // main() for the tests that need a QApplication: the real X display when there is one, the
 // offscreen platform otherwise (then the tests that need X skip).
 #include <QApplication>
-
-#include <gtest/gtest.h>
-
 #include <cstdlib>
+#include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     if (!std::getenv("DISPLAY"))

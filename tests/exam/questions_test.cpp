@@ -1,17 +1,15 @@
-#include "exam/questions.h"
-
 #include "exam/catalogue.h"
 #include "exam/controls.h"
 #include "exam/lookup.h"
+#include "exam/questions.h"
 #include "runtime/codepage.h"
 #include "support/fake_desktop.h"
 #include "support/http_server.h"
 #include "support/smtp_script_server.h"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <condition_variable>
+#include <gtest/gtest.h>
 #include <map>
 #include <mutex>
 
@@ -35,16 +33,17 @@ Text question_line(const Text& question) {
 struct ExamSite {
     HttpServer server{[this](const test::HttpRecord& request) {
         const std::string line = request.request_line();
-        const std::string path = line.substr(line.find(' ') + 1, line.rfind(' ') - line.find(' ') - 1);
+        const std::string path =
+            line.substr(line.find(' ') + 1, line.rfind(' ') - line.find(' ') - 1);
         std::unique_lock lock(mutex);
         // Replies wait until `together` requests are in, so that downloads overlap for sure.
         ++arrived;
         all_in.notify_all();
         all_in.wait_for(lock, std::chrono::seconds(5), [this] { return arrived >= together; });
         auto it = pages.find(path);
-        return it == pages.end() ? test::http_reply("HTTP/1.1 404 Not Found", "", "")
-                                 : test::http_reply("HTTP/1.1 200 OK",
-                                                    "Content-Type: text/html", it->second);
+        return it == pages.end()
+                   ? test::http_reply("HTTP/1.1 404 Not Found", "", "")
+                   : test::http_reply("HTTP/1.1 200 OK", "Content-Type: text/html", it->second);
     }};
     std::mutex mutex;
     std::condition_variable all_in;
@@ -75,8 +74,11 @@ struct QuestionsTest : ::testing::Test {
 
     ExamSite site;
     FakeDesktop desktop;
-    ReportMailbox mailbox{.server = "127.0.0.1", .address = "r@t.example", .password = "x",
-                          .port = test::unused_loopback_port(), .reply_timeout_ms = 200};
+    ReportMailbox mailbox{.server = "127.0.0.1",
+                          .address = "r@t.example",
+                          .password = "x",
+                          .port = test::unused_loopback_port(),
+                          .reply_timeout_ms = 200};
 };
 
 TEST_F(QuestionsTest, MatchesComeInOrderAndGoToExamPageStartsAgain) {
@@ -112,7 +114,8 @@ TEST_F(QuestionsTest, QuestionTextsAreTakenAsThePageCarriesThem) {
         Text question; // empty: nothing is appended
     } rows[] = {
         {"capitals", concat_text("<SPAN>1.</SPAN>", kQ1, "<A HREF=\"/r\">x</A>\n"), kQ1},
-        {"entities kept", cp936("</span>硬币制作的&ldquo;硬币戒指&rdquo;是否允许出售？<a href=\"x\">\n"),
+        {"entities kept",
+         cp936("</span>硬币制作的&ldquo;硬币戒指&rdquo;是否允许出售？<a href=\"x\">\n"),
          cp936("硬币制作的&ldquo;硬币戒指&rdquo;是否允许出售？")},
         {"spaces kept", concat_text("</span> ", kQ2, " <a href=\"x\">\n"),
          concat_text(" ", kQ2, " ")},
@@ -126,12 +129,14 @@ TEST_F(QuestionsTest, QuestionTextsAreTakenAsThePageCarriesThem) {
         desktop.click(kGoToExamButton);
         const int changes = desktop.content_changed_runs(kQuestionBox);
         EXPECT_EQ(next(), row.question);
-        EXPECT_EQ(desktop.content_changed_runs(kQuestionBox), changes + (row.question.empty() ? 1 : 2));
+        EXPECT_EQ(desktop.content_changed_runs(kQuestionBox),
+                  changes + (row.question.empty() ? 1 : 2));
     }
 }
 
 TEST_F(QuestionsTest, FailedDownloadStillUsesUpTheNumber) {
-    desktop.type_text(kLinkBox, "http://127.0.0.1:" + std::to_string(test::unused_loopback_port()) + "/");
+    desktop.type_text(kLinkBox,
+                      "http://127.0.0.1:" + std::to_string(test::unused_loopback_port()) + "/");
     EXPECT_EQ(next(), "");
     EXPECT_EQ(question_counter(), 1);
     const Text page = concat_text(question_line(kQ1), question_line(kQ2));

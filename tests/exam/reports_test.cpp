@@ -12,22 +12,18 @@ namespace tavelin {
 namespace {
 
 using test::FakeDesktop;
-using test::SmtpScriptServer;
 using test::smtp_reply;
+using test::SmtpScriptServer;
 
 // One mail accepted after a LOGIN login: the replies to greeting, EHLO, the two login steps,
 // MAIL FROM, RCPT TO (To and Bcc), DATA and the data.
 std::vector<test::SmtpStep> accepting_script() {
-    return {smtp_reply("220 ready\r\n"),
-            smtp_reply("250-mail.test\r\n250 AUTH LOGIN PLAIN\r\n"),
-            smtp_reply("334 VXNlcm5hbWU6\r\n"),
-            smtp_reply("334 UGFzc3dvcmQ6\r\n"),
-            smtp_reply("235 ok\r\n"),
-            smtp_reply("250 ok\r\n"),
-            smtp_reply("250 ok\r\n"),
-            smtp_reply("250 ok\r\n"),
-            smtp_reply("354 go on\r\n"),
-            smtp_reply("250 queued\r\n")};
+    return {
+        smtp_reply("220 ready\r\n"),        smtp_reply("250-mail.test\r\n250 AUTH LOGIN PLAIN\r\n"),
+        smtp_reply("334 VXNlcm5hbWU6\r\n"), smtp_reply("334 UGFzc3dvcmQ6\r\n"),
+        smtp_reply("235 ok\r\n"),           smtp_reply("250 ok\r\n"),
+        smtp_reply("250 ok\r\n"),           smtp_reply("250 ok\r\n"),
+        smtp_reply("354 go on\r\n"),        smtp_reply("250 queued\r\n")};
 }
 
 ReportMailbox local_mailbox(int port) {
@@ -60,9 +56,8 @@ TEST_F(ReportsTest, ReportButtonRightAfterStartShowsTwoMessagesAndSendsNothing) 
     SmtpScriptServer server({});
     use_server(server.port());
     desktop.click(kReportButton);
-    EXPECT_EQ(desktop.messages(),
-              (std::vector<Text>{cp936("没有查询到问题，谢谢您的支持"),
-                                 cp936("该问题有答案谢谢您的支持")}));
+    EXPECT_EQ(desktop.messages(), (std::vector<Text>{cp936("没有查询到问题，谢谢您的支持"),
+                                                     cp936("该问题有答案谢谢您的支持")}));
     EXPECT_EQ(server.connection_count(), 0u);
 }
 
@@ -123,9 +118,7 @@ TEST_F(ReportsTest, SecondUnansweredAppendReportsBothTogether) {
     const std::string first = server.received(0), second = server.received(1);
     EXPECT_LT(first.find("Subject:"), first.find("Date:"));
     // The second subject encodes the joined text, so it is longer than the first.
-    auto subject_length = [](const std::string& s) {
-        return s.find("Date:") - s.find("Subject:");
-    };
+    auto subject_length = [](const std::string& s) { return s.find("Date:") - s.find("Subject:"); };
     EXPECT_GT(subject_length(second), subject_length(first));
 }
 

@@ -2,6 +2,8 @@
 // Runs tests/mail/aiosmtpd_server.py (Debian's aiosmtpd, through /usr/bin/python3) as a child
 // process for the lifetime of the object. Shared by the mail tests and the mail benchmark.
 
+#include "support/child_process.h"
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -21,47 +23,28 @@ public:
     AiosmtpdProcess(const std::string& script, const std::string& account,
                     const std::string& password, const std::string& outdir,
                     const std::vector<std::string>& extra_args = {}) {
-        int to_child[2];
-        int from_child[2];
-        if (::pipe2(to_child, O_CLOEXEC) != 0) {
-            return;
-        }
-        if (::pipe2(from_child, O_CLOEXEC) != 0) {
-            ::close(to_child[0]);
-            ::close(to_child[1]);
-            return;
-        }
         std::vector<std::string> args = {"/usr/bin/python3", script, account, password, outdir};
         args.insert(args.end(), extra_args.begin(), extra_args.end());
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(to_child[0], 0);
-            ::dup2(from_child[1], 1);
-            std::vector<char*> argv;
-            for (std::string& a : args) {
-                argv.push_back(a.data());
-            }
-            argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        ::close(to_child[0]);
-        ::close(from_child[1]);
-        stdin_ = to_child[1];
+        const PipedChild child = spawn_piped(std::move(args));
+        if (child.pid < 0)
+            return;
+        pid_ = child.pid;
+        stdin_ = child.to_child;
+        const int from_child = child.from_child;
         // The script prints its port once it listens; aiosmtpd takes a while to import.
         std::string line;
         for (;;) {
-            pollfd p{from_child[0], POLLIN, 0};
+            pollfd p{from_child, POLLIN, 0};
             if (::poll(&p, 1, 20000) <= 0) {
                 break;
             }
             char c = 0;
-            if (::read(from_child[0], &c, 1) != 1 || c == '\n') {
+            if (::read(from_child, &c, 1) != 1 || c == '\n') {
                 break;
             }
             line += c;
         }
-        ::close(from_child[0]);
+        ::close(from_child);
         port_ = std::atoi(line.c_str());
     }
 

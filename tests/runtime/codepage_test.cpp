@@ -46,11 +46,16 @@ TEST(Codepage, Cp936RoundTrip) {
 }
 
 TEST(Codepage, Utf16CountsUnitsNotBytes) {
-    EXPECT_EQ(utf16_from_cp936("\xD6\xD0" "a").size(), 2u);
+    EXPECT_EQ(utf16_from_cp936("\xD6\xD0"
+                               "a")
+                  .size(),
+              2u);
     EXPECT_EQ(utf16_from_utf8("\xF0\x9F\x98\x80").size(), 2u);
 }
 
-TEST(Codepage, LiteralHelper) { EXPECT_EQ(cp936("信息："), "\xD0\xC5\xCF\xA2\xA3\xBA"); }
+TEST(Codepage, LiteralHelper) {
+    EXPECT_EQ(cp936("信息："), "\xD0\xC5\xCF\xA2\xA3\xBA");
+}
 
 } // namespace
 } // namespace tavelin

@@ -21,7 +21,8 @@ void FakeDesktop::ui_main() {
     pump_until([this] { return stopping_ && tasks_.empty(); }, lock);
 }
 
-void FakeDesktop::pump_until(const std::function<bool()>& done, std::unique_lock<std::mutex>& lock) {
+void FakeDesktop::pump_until(const std::function<bool()>& done,
+                             std::unique_lock<std::mutex>& lock) {
     while (!done()) {
         if (tasks_.empty()) {
             wake_.wait(lock);
@@ -187,7 +188,9 @@ void FakeDesktop::fire_changed(ControlName control) {
         handler();
 }
 
-void FakeDesktop::set_text(ControlName control, const Text& text) { type_text(control, text); }
+void FakeDesktop::set_text(ControlName control, const Text& text) {
+    type_text(control, text);
+}
 
 void FakeDesktop::append_text(ControlName control, const Text& text) {
     if (text.empty())
@@ -274,6 +277,8 @@ Bytes FakeDesktop::read_web_file(const Text&) {
     return web_file_;
 }
 
-void FakeDesktop::fatal_error(const Text& message) { throw FatalErrorCalled(message); }
+void FakeDesktop::fatal_error(const Text& message) {
+    throw FatalErrorCalled(message);
+}
 
 } // namespace tavelin::test

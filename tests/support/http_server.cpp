@@ -1,4 +1,6 @@
-#include "http_server.h"
+#include "support/http_server.h"
+
+#include "support/loopback.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -25,25 +27,6 @@ namespace {
 
 // How long a connection may stay silent before the server gives up on it.
 constexpr int kIdleMs = 10000;
-
-int listen_on_loopback(int& port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return -1;
-    const int yes = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 64) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    port = ntohs(addr.sin_port);
-    return fd;
-}
 
 int free_port() {
     int port = 0;

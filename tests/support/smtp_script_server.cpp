@@ -1,5 +1,7 @@
 #include "support/smtp_script_server.h"
 
+#include "support/loopback.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -14,27 +16,6 @@ namespace {
 
 // The stop flag is looked at this often while the server waits.
 constexpr int kSliceMs = 50;
-
-int listen_loopback(int& port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return -1;
-    }
-    const int one = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(fd, 8) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    port = ntohs(address.sin_port);
-    return fd;
-}
 
 bool send_all(int fd, const std::string& bytes) {
     std::size_t done = 0;
@@ -66,7 +47,7 @@ bool starts_with_quit(const std::string& line) {
 
 SmtpScriptServer::SmtpScriptServer(std::vector<std::vector<SmtpStep>> scripts)
     : scripts_(std::move(scripts)) {
-    listener_ = listen_loopback(port_);
+    listener_ = listen_on_loopback(port_, 8);
     if (listener_ >= 0) {
         thread_ = std::thread([this] { run(); });
     }
@@ -205,7 +186,7 @@ void SmtpScriptServer::serve(int fd, const std::vector<SmtpStep>* script, std::s
 
 int unused_loopback_port() {
     int port = 0;
-    const int fd = listen_loopback(port);
+    const int fd = listen_on_loopback(port, 8);
     if (fd < 0) {
         return 0;
     }
