@@ -11,39 +11,39 @@ constexpr const char* kSong = "宋体";
 
 ControlSpec control(ControlName name, ControlKind kind, int x, int y, int width, int height,
                     std::string_view utf8_text = {}) {
-    ControlSpec spec;
-    spec.name = std::string(name);
-    spec.kind = kind;
-    spec.x = x;
-    spec.y = y;
-    spec.width = width;
-    spec.height = height;
-    spec.text = cp936(utf8_text);
-    return spec;
+    ControlSpec layout;
+    layout.name = std::string(name);
+    layout.kind = kind;
+    layout.x = x;
+    layout.y = y;
+    layout.width = width;
+    layout.height = height;
+    layout.text = cp936(utf8_text);
+    return layout;
 }
 
 // The question and answer boxes: display only, centred, borderless, 宋体 at 16 pixels.
 ControlSpec display_box(ControlName name, int x, int y) {
-    ControlSpec spec = control(name, ControlKind::EditBox, x, y, 312, 64);
-    spec.enabled = false;
-    spec.multiline = true;
-    spec.centred = true;
-    spec.border = false;
-    spec.font = kSong;
-    spec.font_pixels = 16;
-    return spec;
+    ControlSpec layout = control(name, ControlKind::EditBox, x, y, 312, 64);
+    layout.enabled = false;
+    layout.multiline = true;
+    layout.centred = true;
+    layout.border = false;
+    layout.font = kSong;
+    layout.font_pixels = 16;
+    return layout;
 }
 
-ControlSpec with_font(ControlSpec spec, int pixels, bool hand_cursor = false) {
-    spec.font = kSong;
-    spec.font_pixels = pixels;
-    spec.hand_cursor = hand_cursor;
-    return spec;
+ControlSpec with_font(ControlSpec layout, int pixels, bool hand_cursor = false) {
+    layout.font = kSong;
+    layout.font_pixels = pixels;
+    layout.hand_cursor = hand_cursor;
+    return layout;
 }
 
-ControlSpec with_picture(ControlSpec spec, const char* resource) {
-    spec.picture = resource;
-    return spec;
+ControlSpec with_picture(ControlSpec layout, const char* resource) {
+    layout.picture = resource;
+    return layout;
 }
 
 } // namespace

@@ -32,19 +32,19 @@ QString display_text(std::string_view cp936) {
     return text;
 }
 
-QFont control_font(const ControlSpec& spec) {
+QFont control_font(const ControlSpec& layout) {
     QFont font = QApplication::font();
-    if (!spec.font.empty())
-        font.setFamily(name_qstring(spec.font));
-    if (spec.font_pixels > 0)
-        font.setPixelSize(spec.font_pixels);
+    if (!layout.font.empty())
+        font.setFamily(name_qstring(layout.font));
+    if (layout.font_pixels > 0)
+        font.setPixelSize(layout.font_pixels);
     return font;
 }
 
 } // namespace
 
 QtDesktop::QtDesktop(std::vector<WindowSpec> windows)
-    : specs_(std::move(windows)), ui_context_(std::make_unique<QObject>()),
+    : layouts_(std::move(windows)), ui_context_(std::make_unique<QObject>()),
       hot_keys_(HotKeys::create()) {
     // The window data asks for 宋体; on this platform a Song-style CJK face stands in for it.
     QFont::insertSubstitutions(QStringLiteral("宋体"),
@@ -60,8 +60,8 @@ QtDesktop::~QtDesktop() {
 void QtDesktop::close_all() {
     closing_ = true;
     std::vector<QWidget*> windows;
-    for (const WindowSpec& spec : specs_)
-        if (auto it = widgets_.find(spec.name); it != widgets_.end())
+    for (const WindowSpec& layout : layouts_)
+        if (auto it = widgets_.find(layout.name); it != widgets_.end())
             windows.push_back(it->second);
     widgets_.clear();
     for (QWidget* window : windows)
@@ -216,31 +216,31 @@ void QtDesktop::connect_click(QPushButton* button, const std::string& control) {
     });
 }
 
-QWidget* QtDesktop::build_control(const ControlSpec& spec, QWidget* parent) {
+QWidget* QtDesktop::build_control(const ControlSpec& layout, QWidget* parent) {
     QWidget* control = nullptr;
-    const std::string name = spec.name;
-    switch (spec.kind) {
+    const std::string name = layout.name;
+    switch (layout.kind) {
     case ControlKind::EditBox:
-        if (spec.multiline) {
+        if (layout.multiline) {
             auto* edit = new QTextEdit(parent);
             edit->setAcceptRichText(false);
             edit->setUndoRedoEnabled(false);
             edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
             edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-            if (spec.centred)
+            if (layout.centred)
                 edit->document()->setDefaultTextOption(QTextOption(Qt::AlignHCenter));
-            if (!spec.border)
+            if (!layout.border)
                 edit->setFrameStyle(QFrame::NoFrame);
-            edit->setPlainText(to_qstring(spec.text));
+            edit->setPlainText(to_qstring(layout.text));
             QObject::connect(edit, &QTextEdit::textChanged, edit, [this, name, edit] {
                 texts_[name] = from_qstring(edit->toPlainText());
                 fire_changed(name);
             });
             control = edit;
         } else {
-            auto* line = new QLineEdit(to_qstring(spec.text), parent);
-            line->setFrame(spec.border);
-            if (spec.centred)
+            auto* line = new QLineEdit(to_qstring(layout.text), parent);
+            line->setFrame(layout.border);
+            if (layout.centred)
                 line->setAlignment(Qt::AlignCenter);
             QObject::connect(line, &QLineEdit::textChanged, line, [this, name](const QString& t) {
                 texts_[name] = from_qstring(t);
@@ -248,10 +248,10 @@ QWidget* QtDesktop::build_control(const ControlSpec& spec, QWidget* parent) {
             });
             control = line;
         }
-        texts_[name] = spec.text;
+        texts_[name] = layout.text;
         break;
     case ControlKind::Button: {
-        auto* button = new QPushButton(display_text(spec.text), parent);
+        auto* button = new QPushButton(display_text(layout.text), parent);
         connect_click(button, name);
         control = button;
         break;
@@ -259,19 +259,19 @@ QWidget* QtDesktop::build_control(const ControlSpec& spec, QWidget* parent) {
     case ControlKind::PictureButton: {
         auto* button = new QPushButton(parent);
         button->setFlat(true);
-        button->setIcon(QIcon(name_qstring(spec.picture)));
-        button->setIconSize(QSize(spec.width, spec.height));
+        button->setIcon(QIcon(name_qstring(layout.picture)));
+        button->setIconSize(QSize(layout.width, layout.height));
         connect_click(button, name);
         control = button;
         break;
     }
     case ControlKind::Label:
-        control = new QLabel(display_text(spec.text), parent);
+        control = new QLabel(display_text(layout.text), parent);
         break;
     case ControlKind::PictureBox: {
         auto* label = new QLabel(parent);
         label->setAlignment(Qt::AlignCenter);
-        const QString path = name_qstring(spec.picture);
+        const QString path = name_qstring(layout.picture);
         if (path.endsWith(QStringLiteral(".gif"), Qt::CaseInsensitive)) {
             auto* movie = new QMovie(path, QByteArray(), label);
             label->setMovie(movie);
@@ -283,37 +283,37 @@ QWidget* QtDesktop::build_control(const ControlSpec& spec, QWidget* parent) {
         break;
     }
     case ControlKind::Browser:
-        control = make_browser_box(parent, to_qstring(spec.text));
+        control = make_browser_box(parent, to_qstring(layout.text));
         break;
     }
     control->setObjectName(name_qstring(name));
-    control->setGeometry(spec.x, spec.y, spec.width, spec.height);
-    control->setFont(control_font(spec));
-    control->setEnabled(spec.enabled);
-    if (spec.hand_cursor)
+    control->setGeometry(layout.x, layout.y, layout.width, layout.height);
+    control->setFont(control_font(layout));
+    control->setEnabled(layout.enabled);
+    if (layout.hand_cursor)
         control->setCursor(Qt::PointingHandCursor);
     widgets_[name] = control;
     return control;
 }
 
-QWidget* QtDesktop::build_window(const WindowSpec& spec) {
+QWidget* QtDesktop::build_window(const WindowSpec& layout) {
     Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                             Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-    if (spec.minimize_button)
+    if (layout.minimize_button)
         flags |= Qt::WindowMinimizeButtonHint;
     auto* window = new QWidget(nullptr, flags);
-    window->setObjectName(name_qstring(spec.name));
-    window->setWindowTitle(to_qstring(spec.caption));
-    window->setFixedSize(spec.width, spec.height);
-    if (spec.centred) {
+    window->setObjectName(name_qstring(layout.name));
+    window->setWindowTitle(to_qstring(layout.caption));
+    window->setFixedSize(layout.width, layout.height);
+    if (layout.centred) {
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-        window->move(screen.center() - QPoint(spec.width / 2, spec.height / 2));
+        window->move(screen.center() - QPoint(layout.width / 2, layout.height / 2));
     } else {
-        window->move(spec.x, spec.y);
+        window->move(layout.x, layout.y);
     }
-    widgets_[spec.name] = window;
-    std::vector<std::string> names{spec.name};
-    for (const ControlSpec& control : spec.controls) {
+    widgets_[layout.name] = window;
+    std::vector<std::string> names{layout.name};
+    for (const ControlSpec& control : layout.controls) {
         build_control(control, window);
         names.push_back(control.name);
     }
@@ -329,13 +329,13 @@ QWidget* QtDesktop::build_window(const WindowSpec& spec) {
 bool QtDesktop::load_window(ControlName name, bool modal) {
     bool loaded = false;
     on_ui([&] {
-        const WindowSpec* spec = nullptr;
-        for (const WindowSpec& s : specs_)
+        const WindowSpec* layout = nullptr;
+        for (const WindowSpec& s : layouts_)
             if (s.name == name)
-                spec = &s;
-        if (!spec)
+                layout = &s;
+        if (!layout)
             return;
-        QWidget* window = build_window(*spec);
+        QWidget* window = build_window(*layout);
         window->setAttribute(Qt::WA_DeleteOnClose);
         loaded = true;
         if (auto it = created_.find(name); it != created_.end() && it->second) {

@@ -53,13 +53,13 @@ private:
     /// Runs the routine on the UI thread and waits for it; at once when already there. False
     /// (routine not run) once close_all has begun.
     bool on_ui(const std::function<void()>& routine);
-    QWidget* build_window(const WindowSpec& spec);
-    QWidget* build_control(const ControlSpec& spec, QWidget* parent);
+    QWidget* build_window(const WindowSpec& layout);
+    QWidget* build_control(const ControlSpec& layout, QWidget* parent);
     void connect_click(QPushButton* button, const std::string& control);
     void fire_changed(const std::string& control);
     void fire_feedback(NativeHandle label, int id);
 
-    std::vector<WindowSpec> specs_;
+    std::vector<WindowSpec> layouts_;
     std::unique_ptr<QObject> ui_context_;
     std::map<std::string, QWidget*, std::less<>> widgets_;
     std::map<std::string, Text, std::less<>> texts_; // edit boxes' texts as the program knows them

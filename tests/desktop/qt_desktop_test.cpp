@@ -28,8 +28,8 @@ void xdotool(const std::string& args) {
     ASSERT_EQ(std::system(("xdotool " + args).c_str()), 0) << args;
 }
 
-ControlSpec spec(const char* name, ControlKind kind, int x, int y, int w, int h,
-                 bool multiline = false) {
+ControlSpec control_layout(const char* name, ControlKind kind, int x, int y, int w, int h,
+                           bool multiline = false) {
     ControlSpec c;
     c.name = name;
     c.kind = kind;
@@ -47,10 +47,10 @@ std::vector<WindowSpec> test_windows() {
     main.caption = cp936("测试窗口");
     main.width = 300;
     main.height = 200;
-    main.controls = {spec("问题框", ControlKind::EditBox, 0, 0, 200, 60, true),
-                     spec("链接框", ControlKind::EditBox, 0, 70, 200, 22),
-                     spec("按钮", ControlKind::Button, 0, 100, 80, 30),
-                     spec("标签", ControlKind::Label, 100, 100, 80, 30)};
+    main.controls = {control_layout("问题框", ControlKind::EditBox, 0, 0, 200, 60, true),
+                     control_layout("链接框", ControlKind::EditBox, 0, 70, 200, 22),
+                     control_layout("按钮", ControlKind::Button, 0, 100, 80, 30),
+                     control_layout("标签", ControlKind::Label, 100, 100, 80, 30)};
     WindowSpec hint;
     hint.name = "提示";
     hint.centred = true;
