@@ -75,31 +75,19 @@ std::u16string utf16_from_cp936(std::string_view cp936) {
     return out;
 }
 
-namespace {
-
-// Appends the code page 936 bytes of the composed units to `out`; false when ICU fails.
-bool append_cp936(UConverter* conv, std::u16string_view utf16, Bytes& out) {
-    const std::u16string composed = compose(utf16);
-    const std::size_t at = out.size();
-    out.resize(at + composed.size() * 2); // each unit yields at most two bytes
-    UErrorCode status = U_ZERO_ERROR;
-    ucnv_resetFromUnicode(conv);
-    const int32_t n =
-        ucnv_fromUChars(conv, out.data() + at, static_cast<int32_t>(composed.size() * 2),
-                        as_uchar(composed), static_cast<int32_t>(composed.size()), &status);
-    if (U_FAILURE(status) && status != U_STRING_NOT_TERMINATED_WARNING)
-        return false;
-    out.resize(at + static_cast<std::size_t>(n));
-    return true;
-}
-
-} // namespace
-
 Bytes cp936_from_utf16(std::u16string_view utf16) {
     Converter conv = open_cp936();
-    Bytes out;
-    if (!conv || utf16.empty() || !append_cp936(conv.get(), utf16, out))
+    if (!conv || utf16.empty())
         return {};
+    const std::u16string composed = compose(utf16);
+    // Each unit yields at most two bytes.
+    Bytes out(composed.size() * 2, '\0');
+    UErrorCode status = U_ZERO_ERROR;
+    int32_t n = ucnv_fromUChars(conv.get(), out.data(), static_cast<int32_t>(out.size()),
+                                as_uchar(composed), static_cast<int32_t>(composed.size()), &status);
+    if (U_FAILURE(status) && status != U_STRING_NOT_TERMINATED_WARNING)
+        return {};
+    out.resize(static_cast<size_t>(n));
     return out;
 }
 
@@ -136,35 +124,7 @@ std::string utf8_from_cp936(std::string_view cp936) {
 }
 
 Bytes cp936_from_utf8(std::string_view utf8) {
-    // Pages are mostly ASCII markup, the same bytes in both encodings: only the runs of other
-    // characters go through ICU, each with the ASCII character before it, which a combining
-    // mark at the start of the run may compose with. Runs end at ASCII bytes, which never
-    // belong to a multi-byte sequence, so the result is that of converting the whole text.
-    Converter conv = open_cp936();
-    if (!conv)
-        return {};
-    Bytes out;
-    out.reserve(utf8.size());
-    std::size_t i = 0;
-    const auto ascii = [&](std::size_t at) { return static_cast<unsigned char>(utf8[at]) < 0x80; };
-    while (i < utf8.size()) {
-        std::size_t run = i;
-        while (run < utf8.size() && ascii(run))
-            ++run;
-        if (run == utf8.size()) {
-            out.append(utf8.substr(i));
-            break;
-        }
-        const std::size_t start = run > i ? run - 1 : run;
-        out.append(utf8.substr(i, start - i));
-        std::size_t end = run;
-        while (end < utf8.size() && !ascii(end))
-            ++end;
-        if (!append_cp936(conv.get(), utf16_from_utf8(utf8.substr(start, end - start)), out))
-            return {};
-        i = end;
-    }
-    return out;
+    return cp936_from_utf16(utf16_from_utf8(utf8));
 }
 
 } // namespace tavelin::codepage

@@ -59,28 +59,3 @@ TEST(Codepage, LiteralHelper) {
 
 } // namespace
 } // namespace tavelin
-
-namespace tavelin {
-namespace {
-
-// The ASCII runs are copied as they are; the result must be that of converting the whole text.
-TEST(Codepage, Utf8PagesConvertAsAWhole) {
-    const std::string pieces[] = {
-        "<p>",     "中文",         "e", "\xCC\x81",         "\xFF",
-        "a",       "\xE2\x82\xAC", " ", "\xF0\x9F\x98\x80", std::string("\0", 1),
-        "\xE4\xB8"};
-    unsigned state = 12345;
-    for (int round = 0; round < 500; ++round) {
-        std::string text;
-        for (int k = 0; k < 12; ++k) {
-            state = state * 1103515245 + 12345;
-            text += pieces[(state >> 16) % std::size(pieces)];
-        }
-        SCOPED_TRACE(text);
-        EXPECT_EQ(codepage::cp936_from_utf8(text),
-                  codepage::cp936_from_utf16(codepage::utf16_from_utf8(text)));
-    }
-}
-
-} // namespace
-} // namespace tavelin
