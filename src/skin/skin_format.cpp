@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bitset>
+#include <cmath>
 
 namespace tavelin::skin {
 namespace {
@@ -245,6 +246,15 @@ std::vector<unsigned char> encode_skin(const Skin& skin) {
         put_record(payload, kTagStyleSheet, as_bytes(skin.style_sheet));
     }
 
+    std::vector<unsigned char> out = seal_payload(payload);
+    // Whatever the reader would refuse is not written at all.
+    if (parse_skin(out).error != kOk) {
+        return {};
+    }
+    return out;
+}
+
+std::vector<unsigned char> seal_payload(std::span<const unsigned char> payload) {
     std::vector<unsigned char> out(kSkinMagic.begin(), kSkinMagic.end());
     out.push_back(kSkinVersion);
     out.push_back(0);
@@ -252,11 +262,20 @@ std::vector<unsigned char> encode_skin(const Skin& skin) {
     put_u32(out, static_cast<std::uint32_t>(payload.size()));
     put_u32(out, crc32(payload));
     out.insert(out.end(), payload.begin(), payload.end());
-    // Whatever the reader would refuse is not written at all.
-    if (parse_skin(out).error != kOk) {
-        return {};
-    }
     return out;
+}
+
+double relative_luminance(double red, double green, double blue) {
+    auto linear = [](double v) {
+        v /= 255.0;
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(red) + 0.7152 * linear(green) + 0.0722 * linear(blue);
+}
+
+double contrast_ratio(double luminance_a, double luminance_b) {
+    return (std::max(luminance_a, luminance_b) + 0.05) /
+           (std::min(luminance_a, luminance_b) + 0.05);
 }
 
 } // namespace tavelin::skin

@@ -139,4 +139,12 @@ struct ParsedSkin {
 /// The file bytes of a skin; empty when the skin would not pass parse_skin.
 [[nodiscard]] std::vector<unsigned char> encode_skin(const Skin& skin);
 
+/// A whole file around a payload of records: magic, version, length and checksum, unchecked.
+[[nodiscard]] std::vector<unsigned char> seal_payload(std::span<const unsigned char> payload);
+
+/// Relative luminance (WCAG 2) of a colour with channels from 0 to 255.
+[[nodiscard]] double relative_luminance(double red, double green, double blue);
+/// Contrast ratio (WCAG 2) of two relative luminances, from 1 to 21.
+[[nodiscard]] double contrast_ratio(double luminance_a, double luminance_b);
+
 } // namespace tavelin::skin

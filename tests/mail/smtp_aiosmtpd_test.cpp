@@ -5,6 +5,7 @@
 #include "mail/smtp.h"
 #include "runtime/codepage.h"
 #include "support/support.h"
+#include "support/temp_dir.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -30,15 +31,8 @@ std::string from_hex(const std::string& hex) {
 
 class ReportMailServer : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/tavelin-mail-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        outdir_ = pattern;
-    }
-    void TearDown() override {
-        smtp_quit();
-        std::filesystem::remove_all(outdir_);
-    }
+    void SetUp() override { ASSERT_FALSE(outdir_.empty()); }
+    void TearDown() override { smtp_quit(); }
 
     void start(const std::vector<std::string>& extra_args = {}) {
         server_ = std::make_unique<test::AiosmtpdProcess>(test::source_dir() +
@@ -79,7 +73,8 @@ protected:
         return facts;
     }
 
-    std::string outdir_;
+    test::TempDir temp_{"tavelin-mail"};
+    const std::string outdir_ = temp_.path();
     std::unique_ptr<test::AiosmtpdProcess> server_;
 };
 

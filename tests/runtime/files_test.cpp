@@ -1,4 +1,5 @@
 #include "runtime/files.h"
+#include "support/temp_dir.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -19,15 +20,7 @@ namespace fs = std::filesystem;
 
 class Files : public testing::Test {
 protected:
-    void SetUp() override {
-        char templ[] = "/tmp/tavelin-files-XXXXXX";
-        ASSERT_NE(::mkdtemp(templ), nullptr);
-        dir_ = templ;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
+    void SetUp() override { ASSERT_FALSE(dir_.empty()); }
 
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
 
@@ -60,7 +53,8 @@ protected:
         return ok;
     }
 
-    std::string dir_;
+    test::TempDir temp_{"tavelin-files"};
+    const std::string dir_ = temp_.path();
 };
 
 TEST_F(Files, RunDirectoryIsTheTestProgramsDirectory) {

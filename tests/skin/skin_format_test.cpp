@@ -58,18 +58,7 @@ Buffer required_colours(int left_out = 0) {
 
 /// A whole file around the payload, with a correct length and checksum.
 Buffer seal(const Buffer& payload) {
-    Buffer out;
-    out.reserve(kHeaderSize + payload.size());
-    for (unsigned char byte : kSkinMagic) {
-        out.push_back(byte);
-    }
-    out.push_back(kSkinVersion);
-    out.push_back(0);
-    out.push_back(0);
-    put_u32(out, static_cast<std::uint32_t>(payload.size()));
-    put_u32(out, crc32(payload));
-    out.insert(out.end(), payload.begin(), payload.end());
-    return out;
+    return seal_payload(payload);
 }
 
 Buffer join(std::initializer_list<Buffer> parts) {
@@ -199,18 +188,9 @@ TEST(SkinFormat, EveryTruncationAndEverySingleBitFlipIsRefused) {
     }
 }
 
-double luminance(Rgb c) {
-    auto linear = [](int v) {
-        const double s = v / 255.0;
-        return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * linear(c.red) + 0.7152 * linear(c.green) + 0.0722 * linear(c.blue);
-}
-
 double contrast(Rgb a, Rgb b) {
-    const double la = luminance(a);
-    const double lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+    return contrast_ratio(relative_luminance(a.red, a.green, a.blue),
+                          relative_luminance(b.red, b.green, b.blue));
 }
 
 Rgb colour_of(const Skin& skin, ColourGroup group, ColourRole role) {

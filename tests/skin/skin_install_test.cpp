@@ -5,6 +5,7 @@
 #include "skin/skin_format.h"
 #include "skin_test_app.h"
 #include "support/fake_desktop.h"
+#include "support/temp_dir.h"
 
 #include <QApplication>
 #include <QPalette>
@@ -36,13 +37,7 @@ std::string library_bytes() {
 
 class SkinInstall : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/skin_install_XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        path_ = dir_ + "/SkinH_EL.dll";
-    }
-    void TearDown() override { fs::remove_all(dir_); }
+    void SetUp() override { ASSERT_FALSE(dir_.empty()); }
 
     std::vector<std::string> entries() const {
         std::vector<std::string> names;
@@ -52,8 +47,9 @@ protected:
         return names;
     }
 
-    std::string dir_;
-    std::string path_;
+    test::TempDir temp_{"skin-install"};
+    const std::string dir_ = temp_.path();
+    const std::string path_ = dir_ + "/SkinH_EL.dll";
 };
 
 TEST(SkinLibraryBytes, AreTheBuiltLibrary) {
@@ -174,27 +170,27 @@ TEST_F(SkinInstall, SimultaneousProcessesAllComeUpWithTheLibrary) {
 const Text kMissingExport =
     cp936("无法找到指定DLL库文件“SkinH_EL.dll”中的输出命令“SkinH_AttachRes”");
 
-TEST_F(SkinInstall, EmptyFileInPlaceEndsTheProgramWithTheMessage) {
-    ASSERT_TRUE(write_file(path_, ""));
+// The message attach_skin ends the program with, for a skin library looked for in `dir`;
+// empty when it did not end the program.
+Text fatal_message(const std::string& dir) {
     test::FakeDesktop desktop;
     try {
-        skin_detail::attach_skin_in(desktop, 4, dir_);
-        ADD_FAILURE() << "fatal_error was not called";
+        skin_detail::attach_skin_in(desktop, 4, dir);
     } catch (const test::FatalErrorCalled& called) {
-        EXPECT_EQ(Text(called.what()), kMissingExport);
+        return Text(called.what());
     }
+    return Text();
+}
+
+TEST_F(SkinInstall, EmptyFileInPlaceEndsTheProgramWithTheMessage) {
+    ASSERT_TRUE(write_file(path_, ""));
+    EXPECT_EQ(fatal_message(dir_), kMissingExport);
     EXPECT_EQ(read_all(path_), "");
 }
 
 TEST_F(SkinInstall, DirectoryThatCannotBeWrittenEndsTheProgramWithTheMessage) {
     // No copy can be written there, and none is found by the system's search either.
-    test::FakeDesktop desktop;
-    try {
-        skin_detail::attach_skin_in(desktop, 4, dir_ + "/absent");
-        ADD_FAILURE() << "fatal_error was not called";
-    } catch (const test::FatalErrorCalled& called) {
-        EXPECT_EQ(Text(called.what()), kMissingExport);
-    }
+    EXPECT_EQ(fatal_message(dir_ + "/absent"), kMissingExport);
 }
 
 TEST_F(SkinInstall, LibraryWithoutTheExportEndsTheProgramWithTheMessage) {
@@ -204,13 +200,7 @@ TEST_F(SkinInstall, LibraryWithoutTheExportEndsTheProgramWithTheMessage) {
         GTEST_SKIP() << "no other shared library to stand in";
     }
     fs::copy_file(other, path_);
-    test::FakeDesktop desktop;
-    try {
-        skin_detail::attach_skin_in(desktop, 4, dir_);
-        ADD_FAILURE() << "fatal_error was not called";
-    } catch (const test::FatalErrorCalled& called) {
-        EXPECT_EQ(Text(called.what()), kMissingExport);
-    }
+    EXPECT_EQ(fatal_message(dir_), kMissingExport);
 }
 
 QColor window_colour_of(int number) {

@@ -119,15 +119,8 @@ TEST_F(SkinLibrary, CallFromAnotherThreadIsRefused) {
 }
 
 double contrast(const QColor& a, const QColor& b) {
-    auto luminance = [](const QColor& c) {
-        auto linear = [](double s) {
-            return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
-        };
-        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
-    };
-    const double la = luminance(a);
-    const double lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+    return contrast_ratio(relative_luminance(a.red(), a.green(), a.blue()),
+                          relative_luminance(b.red(), b.green(), b.blue()));
 }
 
 TEST_F(SkinLibrary, DisabledDisplayBoxesStayLegibleInEverySkin) {

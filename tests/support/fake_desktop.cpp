@@ -4,6 +4,13 @@
 
 namespace tavelin::test {
 
+template <class H>
+H FakeDesktop::bound(const std::map<std::string, H, std::less<>>& handlers, ControlName name) {
+    std::lock_guard lock(mutex_);
+    auto it = handlers.find(name);
+    return it == handlers.end() ? H() : it->second;
+}
+
 FakeDesktop::FakeDesktop() : ui_([this] { ui_main(); }) {}
 
 FakeDesktop::~FakeDesktop() {
@@ -66,23 +73,13 @@ void FakeDesktop::wait_for_threads() {
 }
 
 void FakeDesktop::click(ControlName control) {
-    Handler handler;
-    {
-        std::lock_guard lock(mutex_);
-        if (auto it = clicks_.find(control); it != clicks_.end())
-            handler = it->second;
-    }
+    const Handler handler = bound(clicks_, control);
     if (handler)
         run_on_ui(handler);
 }
 
 void FakeDesktop::feedback(ControlName control, int a, int b) {
-    FeedbackHandler handler;
-    {
-        std::lock_guard lock(mutex_);
-        if (auto it = feedbacks_.find(control); it != feedbacks_.end())
-            handler = it->second;
-    }
+    const FeedbackHandler handler = bound(feedbacks_, control);
     if (handler)
         run_on_ui([&] { handler(a, b); });
 }
@@ -177,13 +174,11 @@ Text FakeDesktop::get_text(ControlName control) {
 }
 
 void FakeDesktop::fire_changed(ControlName control) {
-    Handler handler;
     {
         std::lock_guard lock(mutex_);
         ++changed_runs_[std::string(control)];
-        if (auto it = changed_.find(control); it != changed_.end())
-            handler = it->second;
     }
+    const Handler handler = bound(changed_, control);
     if (handler)
         handler();
 }
@@ -233,12 +228,7 @@ void FakeDesktop::show_message(const Text& message) {
 }
 
 bool FakeDesktop::load_window(ControlName window, bool) {
-    Handler handler;
-    {
-        std::lock_guard lock(mutex_);
-        if (auto it = created_.find(window); it != created_.end())
-            handler = it->second;
-    }
+    const Handler handler = bound(created_, window);
     if (handler)
         run_on_ui(handler);
     return true;

@@ -79,6 +79,9 @@ private:
     /// Runs queued tasks on the UI thread until done() holds.
     void pump_until(const std::function<bool()>& done, std::unique_lock<std::mutex>& lock);
     void fire_changed(ControlName control);
+    /// The handler bound to the name, copied under the lock; empty when none is.
+    template <class H>
+    H bound(const std::map<std::string, H, std::less<>>& handlers, ControlName name);
     void ui_main();
 
     std::mutex mutex_;

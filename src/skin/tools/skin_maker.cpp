@@ -44,19 +44,12 @@ Rgbf rounded(Rgbf c) {
     return {double(rgb.red), double(rgb.green), double(rgb.blue)};
 }
 
-// Relative luminance and contrast ratio as WCAG 2 defines them.
 double luminance(Rgbf c) {
-    auto linear = [](double v) {
-        v /= 255.0;
-        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * linear(c.r) + 0.7152 * linear(c.g) + 0.0722 * linear(c.b);
+    return relative_luminance(c.r, c.g, c.b);
 }
 
 double contrast(Rgbf a, Rgbf b) {
-    const double la = luminance(a);
-    const double lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+    return contrast_ratio(luminance(a), luminance(b));
 }
 
 /// The wanted colour, pushed toward black or white (whichever the background calls for) until it
